@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs the whole test suite: the plain
+# build, AddressSanitizer + UndefinedBehaviorSanitizer, and ThreadSanitizer on
+# the threaded tests. Warnings are errors in all three.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+jobs=$(nproc)
+build() {  # build <dir> <cmake options...>
+  local dir=$1; shift
+  cmake -S . -B "$dir" -DZIRVO_WERROR=ON "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+}
+
+build build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ctest --test-dir build/release -j "$jobs" --output-on-failure
+
+build build/asan -DCMAKE_BUILD_TYPE=Debug -DZIRVO_SANITIZE=address -DZIRVO_BUILD_BENCH=OFF -DZIRVO_BUILD_TOOLS=OFF
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build/asan -j "$jobs" --output-on-failure
+
+build build/tsan -DCMAKE_BUILD_TYPE=Debug -DZIRVO_SANITIZE=thread -DZIRVO_BUILD_BENCH=OFF -DZIRVO_BUILD_TOOLS=OFF
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  ctest --test-dir build/tsan -j "$jobs" -L threaded --output-on-failure
+
+if [[ -x scripts/run-windows-tests.sh ]]; then
+  scripts/run-windows-tests.sh
+fi

@@ -1,0 +1,2 @@
+// Keeps the core library non-empty while subsystems are added.
+namespace zirvo { int core_anchor; }
