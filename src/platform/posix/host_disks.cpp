@@ -16,30 +16,25 @@ namespace {
 
 constexpr uint32_t kBlockBytes = 512;
 
-bool IsWholeScsiDisk(const std::string& name) {
-  if (name.size() < 3 || name.compare(0, 2, "sd") != 0) return false;
-  return std::all_of(name.begin() + 2, name.end(), [](char c) { return c >= 'a' && c <= 'z'; });
-}
-
-// sdz comes before sdaa.
-bool DriveOrder(const std::string& a, const std::string& b) {
-  return a.size() != b.size() ? a.size() < b.size() : a < b;
+std::string Trimmed(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return {};
+  const auto last = text.find_last_not_of(" \t\r\n");
+  return text.substr(first, last - first + 1);
 }
 
 std::string ReadAttribute(const std::string& disk, const char* attribute) {
   std::ifstream file("/sys/block/" + disk + "/device/" + attribute);
   std::string text;
   std::getline(file, text);
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  const auto last = text.find_last_not_of(" \t\r\n");
-  return text.substr(first, last - first + 1);
+  return text;
 }
 
 // Instance paths carry no spaces: the driver writes them as underscores.
-std::string InstancePathPart(std::string text) {
-  std::replace(text.begin(), text.end(), ' ', '_');
-  return text;
+std::string InstancePathPart(const std::string& text) {
+  std::string part = Trimmed(text);
+  std::replace(part.begin(), part.end(), ' ', '_');
+  return part;
 }
 
 bool IsAligned(const void* buffer, uint32_t bytes) {
@@ -112,19 +107,30 @@ class HostDisk final : public RawDisk {
 
 }  // namespace
 
+bool IsWholeDiskName(const std::string& name) {
+  if (name.size() < 3 || name.compare(0, 2, "sd") != 0) return false;
+  return std::all_of(name.begin() + 2, name.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+}
+
+// sdz comes before sdaa.
+bool ComesBeforeInDriveOrder(const std::string& first, const std::string& second) {
+  return first.size() != second.size() ? first.size() < second.size() : first < second;
+}
+
 std::vector<std::string> ListHostDisks() {
   std::vector<std::string> disks;
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator("/sys/block", error)) {
     std::string name = entry.path().filename().string();
-    if (IsWholeScsiDisk(name)) disks.push_back(std::move(name));
+    if (IsWholeDiskName(name)) disks.push_back(std::move(name));
   }
-  std::sort(disks.begin(), disks.end(), DriveOrder);
+  std::sort(disks.begin(), disks.end(), ComesBeforeInDriveOrder);
   return disks;
 }
 
-std::unique_ptr<RawDisk> OpenHostDisk(const std::string& name) {
-  const std::string path = "/dev/" + name;
+std::unique_ptr<RawDisk> OpenHostDisk(const std::string& name) { return OpenDiskFile("/dev/" + name); }
+
+std::unique_ptr<RawDisk> OpenDiskFile(const std::string& path) {
   int descriptor = open(path.c_str(), O_RDWR | O_DIRECT | O_CLOEXEC);
   bool unbuffered = true;
   if (descriptor < 0 && errno == EINVAL) {
@@ -135,10 +141,15 @@ std::unique_ptr<RawDisk> OpenHostDisk(const std::string& name) {
   return std::make_unique<HostDisk>(descriptor, unbuffered);
 }
 
+std::string UsbStorageInstancePath(const std::string& vendor, const std::string& model,
+                                   const std::string& revision, int drive) {
+  return "USBSTOR\\Disk&Ven_" + InstancePathPart(vendor) + "&Prod_" + InstancePathPart(model) +
+         "&Rev_" + InstancePathPart(revision) + "\\" + std::to_string(drive) + "&0";
+}
+
 std::string HostDiskEnumerationText(const std::string& name, int drive) {
-  return "USBSTOR\\Disk&Ven_" + InstancePathPart(ReadAttribute(name, "vendor")) + "&Prod_" +
-         InstancePathPart(ReadAttribute(name, "model")) + "&Rev_" +
-         InstancePathPart(ReadAttribute(name, "rev")) + "\\" + std::to_string(drive) + "&0";
+  return UsbStorageInstancePath(ReadAttribute(name, "vendor"), ReadAttribute(name, "model"),
+                                ReadAttribute(name, "rev"), drive);
 }
 
 }  // namespace zirvo::platform
