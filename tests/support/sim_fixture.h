@@ -59,6 +59,8 @@ class SimCameraTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
   ZirvoSimCamera* camera() const { return camera_->get(); }
+  // The camera goes away in the middle of the test.
+  void DetachCamera() { camera_->Detach(); }
 
  private:
   std::unique_ptr<SimulatedCameraOnDrive> camera_;
