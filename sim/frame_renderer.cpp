@@ -2,6 +2,7 @@
 #include "frame_renderer.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "test_chart.h"
 
@@ -98,27 +99,62 @@ std::shared_ptr<const Frame> FrameRenderer::Render(const SensorRegisters& regist
   return frame_;
 }
 
+namespace {
+
+// Rows that show the same part of the chart through the same filter row and
+// window are identical.
+struct RowKey {
+  ChartRow::Kind kind;
+  int patchRow;
+  int barStart;
+  int parity;
+  bool insideWindow;
+  bool operator==(const RowKey&) const = default;
+};
+
+RowKey KeyOf(const ChartRow& row, int arrayRow, bool insideWindow) {
+  return {row.kind, row.patchRow, row.barStart, arrayRow & 1, insideWindow};
+}
+
+}  // namespace
+
 void FrameRenderer::RenderLight(const FrameGeometry& geometry, uint32_t animationStep) {
   auto light = std::make_unique<Light>();
   light->geometry = geometry;
   light->animationStep = animationStep;
-  light->levels.assign(geometry.Bytes(), 0);
   std::vector<int> columns(static_cast<std::size_t>(geometry.width));
   for (int i = 0; i < geometry.width; ++i) columns[i] = geometry.ArrayColumn(i);
+  std::vector<RowKey> keys;
+  light->rowSource.resize(static_cast<std::size_t>(geometry.height));
   for (int j = 0; j < geometry.height; ++j) {
     const int arrayRow = geometry.ArrayRow(j);
-    const ChartRow chartRow = TestChart::Row(arrayRow, animated_, animationStep);
-    uint16_t* out = light->levels.data() + static_cast<std::size_t>(j) * geometry.width;
-    for (int i = 0; i < geometry.width; ++i) {
-      const int arrayColumn = columns[i];
-      if (!geometry.InsideWindow(arrayColumn, arrayRow)) continue;
-      const Component component = ComponentOf(SiteAt(arrayColumn, arrayRow));
-      out[i] = static_cast<uint16_t>(
-          TestChart::At(chartRow, arrayColumn - kActiveColumnOffset, component));
+    const RowKey key = KeyOf(TestChart::Row(arrayRow, animated_, animationStep), arrayRow,
+                             arrayRow <= geometry.lastRow);
+    const auto known = std::find(keys.begin(), keys.end(), key);
+    if (known != keys.end()) {
+      light->rowSource[j] = static_cast<uint32_t>(known - keys.begin());
+      continue;
     }
+    light->rowSource[j] = static_cast<uint32_t>(keys.size());
+    keys.push_back(key);
+    light->distinctRows.push_back(LightRow(geometry, columns, arrayRow, animationStep));
+    light->rowParity.push_back(arrayRow & 1);
   }
   MarkHotPixels(*light);
   light_ = std::move(light);
+}
+
+std::vector<uint16_t> FrameRenderer::LightRow(const FrameGeometry& geometry,
+                                              const std::vector<int>& columns, int arrayRow,
+                                              uint32_t animationStep) const {
+  std::vector<uint16_t> row(columns.size(), 0);
+  const ChartRow chartRow = TestChart::Row(arrayRow, animated_, animationStep);
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if (!geometry.InsideWindow(columns[i], arrayRow)) continue;
+    const Component component = ComponentOf(SiteAt(columns[i], arrayRow));
+    row[i] = static_cast<uint16_t>(TestChart::At(chartRow, columns[i] - kActiveColumnOffset, component));
+  }
+  return row;
 }
 
 void FrameRenderer::MarkHotPixels(Light& light) const {
@@ -135,30 +171,28 @@ void FrameRenderer::MarkHotPixels(Light& light) const {
 
 std::shared_ptr<const Frame> FrameRenderer::Expose(const Response& response) const {
   const FrameGeometry& g = light_->geometry;
-  const uint32_t exposure = response[0];
-  const uint32_t globalGain = response[1];
   std::array<Curve, 4> curves;
-  for (int site = 0; site < 4; ++site) {
-    curves[site] = ResponseCurve(exposure, globalGain, response[2 + site]);
+  for (int site = 0; site < 4; ++site) curves[site] = ResponseCurve(response[0], response[1], response[2 + site]);
+  // Paired read-out keeps column parity alternating from the first column.
+  const int firstColumnParity = g.width > 0 ? g.ArrayColumn(0) & 1 : 0;
+  const std::size_t width = static_cast<std::size_t>(g.width);
+  std::vector<std::vector<uint8_t>> exposedRows;
+  for (std::size_t r = 0; r < light_->distinctRows.size(); ++r) {
+    const int parity = light_->rowParity[r];
+    const Curve& even = curves[parity * 2 + firstColumnParity];
+    const Curve& odd = curves[parity * 2 + (firstColumnParity ^ 1)];
+    const std::vector<uint16_t>& in = light_->distinctRows[r];
+    std::vector<uint8_t> out(width);
+    for (std::size_t i = 0; i < width; ++i) out[i] = (i & 1) == 0 ? even[in[i]] : odd[in[i]];
+    exposedRows.push_back(std::move(out));
   }
   auto frame = std::make_shared<Frame>();
   frame->geometry = g;
   frame->samples.resize(g.Bytes());
-  const int firstColumnParity = g.ArrayColumn(0) & 1;
   for (int j = 0; j < g.height; ++j) {
-    const int rowParity = g.ArrayRow(j) & 1;
-    // Paired read-out keeps column parity alternating from the first column.
-    const Curve& even = curves[rowParity * 2 + firstColumnParity];
-    const Curve& odd = curves[rowParity * 2 + (firstColumnParity ^ 1)];
-    const std::size_t start = static_cast<std::size_t>(j) * g.width;
-    const uint16_t* in = light_->levels.data() + start;
-    uint8_t* out = frame->samples.data() + start;
-    int i = 0;
-    for (; i + 1 < g.width; i += 2) {
-      out[i] = even[in[i]];
-      out[i + 1] = odd[in[i + 1]];
-    }
-    if (i < g.width) out[i] = even[in[i]];
+    if (width == 0) break;
+    std::memcpy(frame->samples.data() + static_cast<std::size_t>(j) * width,
+                exposedRows[light_->rowSource[j]].data(), width);
   }
   for (uint32_t sample : light_->hotSamples) frame->samples[sample] = 255;
   return frame;

@@ -31,16 +31,22 @@ class FrameRenderer {
   std::shared_ptr<const Frame> Render(const SensorRegisters& registers, uint32_t animationStep);
 
  private:
+  // Light per sample, 0..kFullScale. Most rows of the chart repeat, so only
+  // the distinct rows are kept and each output row names the one it shows.
   struct Light {
     FrameGeometry geometry;
     uint32_t animationStep = 0;
-    std::vector<uint16_t> levels;      // light per sample, 0..kFullScale
+    std::vector<std::vector<uint16_t>> distinctRows;
+    std::vector<int> rowParity;        // per distinct row: parity of its array row
+    std::vector<uint32_t> rowSource;   // per output row: index into distinctRows
     std::vector<uint32_t> hotSamples;  // sample indices of hot pixels
   };
   // Exposure, global gain, then the channel gain of each Site in order.
   using Response = std::array<uint32_t, 6>;
 
   void RenderLight(const FrameGeometry& geometry, uint32_t animationStep);
+  std::vector<uint16_t> LightRow(const FrameGeometry& geometry, const std::vector<int>& columns,
+                                 int arrayRow, uint32_t animationStep) const;
   void MarkHotPixels(Light& light) const;
   std::shared_ptr<const Frame> Expose(const Response& response) const;
 
