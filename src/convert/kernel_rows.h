@@ -1,8 +1,10 @@
 // Row and pixel addressing shared by the rectangle kernels.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace zirvo {
 
@@ -17,13 +19,26 @@ inline const uint8_t* PixelAt(const uint8_t* base, int row, int stride, int colu
          static_cast<ptrdiff_t>(column) * bytesPerPixel;
 }
 
+// Little-endian 16-bit samples at any alignment.
 inline uint16_t LoadSample16(const uint8_t* at) {
-  return static_cast<uint16_t>(at[0] | (at[1] << 8));
+  uint16_t value;
+  std::memcpy(&value, at, sizeof(value));
+  if constexpr (std::endian::native == std::endian::big) {
+    value = static_cast<uint16_t>((value >> 8) | (value << 8));
+  }
+  return value;
 }
 
 inline void StoreSample16(uint8_t* at, uint32_t value) {
-  at[0] = static_cast<uint8_t>(value);
-  at[1] = static_cast<uint8_t>(value >> 8);
+  auto sample = static_cast<uint16_t>(value);
+  if constexpr (std::endian::native == std::endian::big) {
+    sample = static_cast<uint16_t>((sample >> 8) | (sample << 8));
+  }
+  std::memcpy(at, &sample, sizeof(sample));
 }
+
+// Three bytes of a little-endian 32-bit value; all but the last pixel of a
+// row may store four, the fourth being overwritten by the next pixel.
+inline void StoreFourBytes(uint8_t* at, uint32_t value) { std::memcpy(at, &value, 4); }
 
 }  // namespace zirvo

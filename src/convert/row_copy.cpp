@@ -2,6 +2,7 @@
 #include "convert/row_copy.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "convert/kernel_rows.h"
@@ -16,7 +17,17 @@ void CopyThreeBytes(uint8_t* out, const uint8_t* in, int32_t width, int sourceBy
     std::memmove(out, in, static_cast<size_t>(width) * 3);
     return;
   }
-  for (int32_t j = 0; j < width; ++j) {
+  // Four bytes stored per pixel, the fourth overwritten by the next pixel;
+  // the last pixel of the row is stored as three.
+  int32_t j = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; j + 1 < width; ++j) {
+      uint32_t pixel;
+      std::memcpy(&pixel, in + 4 * j, 4);
+      StoreFourBytes(out + 3 * j, pixel);
+    }
+  }
+  for (; j < width; ++j) {
     out[3 * j] = in[4 * j];
     out[3 * j + 1] = in[4 * j + 1];
     out[3 * j + 2] = in[4 * j + 2];

@@ -150,6 +150,45 @@ TEST(InvertAlpha, CopiesColourAndInvertsTheFourthByte) {
   EXPECT_EQ(destination.bytes, (std::vector<uint8_t>{1, 2, 3, 255, 4, 5, 6, 55}));
 }
 
+TEST(InvertAlpha, MatchesPerPixelReadingOnRandomFramesInPlace) {
+  for (auto [width, height] : test::KernelTestSizes()) {
+    TestImage original = RandomImage(width, height, 4, width * 5 + height);
+    TestImage image = original;
+    ASSERT_EQ(test::RunInPlace(&CopyBgra32InvertAlpha, image, image.Whole()), 1);
+    for (int32_t row = 0; row < height; ++row) {
+      for (int32_t column = 0; column < width; ++column) {
+        for (int byte = 0; byte < 3; ++byte) {
+          ASSERT_EQ(image.At(row, column)[byte], original.At(row, column)[byte]);
+        }
+        ASSERT_EQ(image.At(row, column)[3], 255 - original.At(row, column)[3]);
+      }
+    }
+  }
+}
+
+TEST(SwapBgr, MatchesPerPixelReadingOnRandomFrames) {
+  for (int bytes : {3, 4}) {
+    for (auto [width, height] : test::KernelTestSizes()) {
+      TestImage original = RandomImage(width, height, bytes, width + height + bytes);
+      TestImage image = original;
+      ASSERT_EQ(test::RunInPlace(&SwapBgrToRgb24, image, image.Whole()), 1);
+      for (int32_t row = 0; row < height; ++row) {
+        for (int32_t column = 0; column < width; ++column) {
+          ASSERT_EQ(image.At(row, column)[0], original.At(row, column)[2]);
+          ASSERT_EQ(image.At(row, column)[2], original.At(row, column)[0]);
+          ASSERT_EQ(image.At(row, column)[1], original.At(row, column)[1]);
+        }
+      }
+      // Row padding stays as it was.
+      for (int32_t row = 0; row < height; ++row) {
+        for (int32_t at = width * bytes; at < image.stride; ++at) {
+          ASSERT_EQ(image.bytes[row * image.stride + at], original.bytes[row * image.stride + at]);
+        }
+      }
+    }
+  }
+}
+
 TEST(SampleDepthFormats, RefusePixelSizesThatDoNotFit) {
   TestImage eight = RandomImage(4, 2, 1, 1);
   TestImage gray = MakeImage(4, 2, 1);
