@@ -18,9 +18,9 @@ enum BayerCellKind : int {
   kCellGreenRedInRow = 3,  // G with R at (x − 1, y)
 };
 
-inline int RowPhaseOfMode(int32_t bayerMode) { return bayerMode & 1; }
-inline int ColumnPhaseOfMode(int32_t bayerMode) { return (bayerMode >> 1) & 1; }
-inline int CellKindOf(int rowPhase, int columnPhase) { return (rowPhase << 1) | columnPhase; }
+constexpr int RowPhaseOfMode(int32_t bayerMode) { return bayerMode & 1; }
+constexpr int ColumnPhaseOfMode(int32_t bayerMode) { return (bayerMode >> 1) & 1; }
+constexpr int CellKindOf(int rowPhase, int columnPhase) { return (rowPhase << 1) | columnPhase; }
 
 // Gains are clamped to 0..1600 % so that a 16-bit sum times the factor stays
 // inside 31 bits; the settings allow only 0..400 %.
