@@ -86,6 +86,11 @@ void RunDemosaic(benchmark::State& state, RectangleKernel inner, RectangleKernel
                           kFrameHeight * (sampleBytes + destinationBytes));
 }
 
+int NoKernel(uint8_t*, const uint8_t*, const KernelRect&, int, int, int, int, int, int, void*,
+             void*) {
+  return 1;
+}
+
 void RegisterDemosaic(const char* family, int sampleBytes, int destinationBytes) {
   const uint32_t features = BenchFeatures();
   const bool eight = sampleBytes == 1;
@@ -97,9 +102,9 @@ void RegisterDemosaic(const char* family, int sampleBytes, int destinationBytes)
                             {"Avx2", features & (kFeatureSse2 | kFeatureAvx2)},
                             {"Plain", kFeatureSse2}};
   for (const Choice& choice : choices) {
-    if (choice.suffix[0] != '\0' && choice.features == features && choice.features != kFeatureSse2) {
-      continue;  // same as the selected variant
-    }
+    const bool sameAsSelected = choice.suffix[0] != '\0' && choice.features == features;
+    const bool avx2Missing = choice.features != kFeatureSse2 && !(features & kFeatureAvx2);
+    if (sameAsSelected || avx2Missing) continue;
     const RectangleKernel inner = eight ? SelectDemosaicInner8(choice.features)
                                         : SelectDemosaicInner16(choice.features);
     const RectangleKernel border = eight ? SelectDemosaicBorder8(choice.features)
@@ -133,6 +138,10 @@ const bool kRegistered = [] {
   RegisterDemosaic("Demosaic8To24", 1, 3);
   RegisterDemosaic("Demosaic8To32", 1, 4);
   RegisterDemosaic("Demosaic16To48", 2, 6);
+  // The border alone: its share of the full demosaic.
+  benchmark::RegisterBenchmark("DemosaicBorder8To24", RunDemosaic, NoKernel,
+                               SelectDemosaicBorder8(BenchFeatures()), 1, 3)
+      ->Unit(benchmark::kMillisecond);
 #ifdef ZIRVO_HAVE_OPENCV
   benchmark::RegisterBenchmark("OpenCvBayerToBgr8", OpenCvBayer, 1)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("OpenCvBayerToBgr16", OpenCvBayer, 2)

@@ -40,7 +40,8 @@ int DemosaicBorder16(uint8_t* destination, const uint8_t* source, const KernelRe
                      int sourceBytesPerPixel, int destinationStride, int sourceStride,
                      void* parameter, void* extra);
 
-// Vector variants of the inner kernels, bit-identical to the plain ones.
+// Vector variants, bit-identical to the plain ones (the border ones write the
+// long middles of their full-width rows with vectors).
 int DemosaicInner8Avx2(uint8_t* destination, const uint8_t* source, const KernelRect& sourceRect,
                        int destinationX, int destinationY, int destinationBytesPerPixel,
                        int sourceBytesPerPixel, int destinationStride, int sourceStride,
@@ -58,8 +59,26 @@ int DemosaicInner16Avx512(uint8_t* destination, const uint8_t* source,
                           int destinationBytesPerPixel, int sourceBytesPerPixel,
                           int destinationStride, int sourceStride, void* parameter, void* extra);
 
+int DemosaicBorder8Avx2(uint8_t* destination, const uint8_t* source,
+                        const KernelRect& sourceRect, int destinationX, int destinationY,
+                        int destinationBytesPerPixel, int sourceBytesPerPixel,
+                        int destinationStride, int sourceStride, void* parameter, void* extra);
+int DemosaicBorder16Avx2(uint8_t* destination, const uint8_t* source,
+                         const KernelRect& sourceRect, int destinationX, int destinationY,
+                         int destinationBytesPerPixel, int sourceBytesPerPixel,
+                         int destinationStride, int sourceStride, void* parameter, void* extra);
+int DemosaicBorder8Avx512(uint8_t* destination, const uint8_t* source,
+                          const KernelRect& sourceRect, int destinationX, int destinationY,
+                          int destinationBytesPerPixel, int sourceBytesPerPixel,
+                          int destinationStride, int sourceStride, void* parameter, void* extra);
+int DemosaicBorder16Avx512(uint8_t* destination, const uint8_t* source,
+                           const KernelRect& sourceRect, int destinationX, int destinationY,
+                           int destinationBytesPerPixel, int sourceBytesPerPixel,
+                           int destinationStride, int sourceStride, void* parameter,
+                           void* extra);
+
 // The fastest variant the usable processor features allow (see processor.h);
-// chosen once per camera. The border kernels have no vector variant.
+// chosen once per camera.
 RectangleKernel SelectDemosaicInner8(uint32_t usableFeatures);
 RectangleKernel SelectDemosaicInner16(uint32_t usableFeatures);
 RectangleKernel SelectDemosaicBorder8(uint32_t usableFeatures);

@@ -398,4 +398,26 @@ int DemosaicInner16Avx512(uint8_t* destination, const uint8_t* source,
                                    destinationStride, sourceStride, parameter, DispatchRow16);
 }
 
+int DemosaicBorder8Avx512(uint8_t* destination, const uint8_t* source,
+                      const KernelRect& sourceRect, int destinationX, int destinationY,
+                      int destinationBytesPerPixel, int sourceBytesPerPixel,
+                      int destinationStride, int sourceStride, void* parameter,
+                      void* /*extra*/) {
+  return DemosaicBorderWithRows<uint8_t>(destination, source, sourceRect, destinationX,
+                                         destinationY, destinationBytesPerPixel,
+                                         sourceBytesPerPixel, destinationStride, sourceStride,
+                                         parameter, DispatchRow8);
+}
+
+int DemosaicBorder16Avx512(uint8_t* destination, const uint8_t* source,
+                       const KernelRect& sourceRect, int destinationX, int destinationY,
+                       int destinationBytesPerPixel, int sourceBytesPerPixel,
+                       int destinationStride, int sourceStride, void* parameter,
+                       void* /*extra*/) {
+  return DemosaicBorderWithRows<uint16_t>(destination, source, sourceRect, destinationX,
+                                          destinationY, destinationBytesPerPixel,
+                                          sourceBytesPerPixel, destinationStride, sourceStride,
+                                          parameter, DispatchRow16);
+}
+
 }  // namespace zirvo

@@ -170,6 +170,17 @@ int ForEachInnerRow(uint8_t* destination, const uint8_t* source, const KernelRec
   return 1;
 }
 
+template <typename Sample>
+using InnerRowFunction = void (*)(const InnerRowJob<Sample>&);
+
+// The border kernel with `middle` writing the long middle parts of its four
+// full-width rows (in demosaic.cpp, for uint8_t and uint16_t samples).
+template <typename Sample>
+int DemosaicBorderWithRows(uint8_t* destination, const uint8_t* source, const KernelRect& rect,
+                           int destinationX, int destinationY, int destinationBytesPerPixel,
+                           int sourceBytesPerPixel, int destinationStride, int sourceStride,
+                           void* parameter, InnerRowFunction<Sample> middle);
+
 // Plain pixels [first, end) of a row, for the ends the vectors do not cover.
 template <typename Sample>
 void InnerPixelsPlain(const InnerRowJob<Sample>& job, int32_t first, int32_t end) {

@@ -19,20 +19,23 @@ using testing::TestImage;
 struct Variant {
   std::string name;
   RectangleKernel inner;
+  RectangleKernel border;
   bool available;
 };
 
 std::vector<Variant> InnerVariants8() {
-  return {{"plain", DemosaicInner8, true},
-          {"avx2", DemosaicInner8Avx2, __builtin_cpu_supports("avx2") != 0},
-          {"avx512", DemosaicInner8Avx512,
+  return {{"plain", DemosaicInner8, DemosaicBorder8, true},
+          {"avx2", DemosaicInner8Avx2, DemosaicBorder8Avx2, __builtin_cpu_supports("avx2") != 0},
+          {"avx512", DemosaicInner8Avx512, DemosaicBorder8Avx512,
            __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi")}};
 }
 
 std::vector<Variant> InnerVariants16() {
-  return {{"plain", DemosaicInner16, true},
-          {"avx2", DemosaicInner16Avx2, __builtin_cpu_supports("avx2") != 0},
-          {"avx512", DemosaicInner16Avx512, __builtin_cpu_supports("avx512bw") != 0}};
+  return {{"plain", DemosaicInner16, DemosaicBorder16, true},
+          {"avx2", DemosaicInner16Avx2, DemosaicBorder16Avx2,
+           __builtin_cpu_supports("avx2") != 0},
+          {"avx512", DemosaicInner16Avx512, DemosaicBorder16Avx512,
+           __builtin_cpu_supports("avx512bw") != 0}};
 }
 
 int RunKernel(RectangleKernel kernel, TestImage& destination, const TestImage& source,
@@ -143,7 +146,7 @@ class DemosaicMatchesReference : public ::testing::Test {
 
   // Runs inner and border of `variant` and the reference on fresh buffers and
   // compares every byte, guards and untouched pixels included.
-  void Check(const Case& c, int sampleBytes, RectangleKernel inner) {
+  void Check(const Case& c, int sampleBytes, const Variant& variant) {
     TestImage source(c.width, c.height, sampleBytes, 4, 0);
     testing::FillRandom(source, sampleBytes == 1 ? 256 : (c.mode % 2 ? 65536 : 4096), random_);
     const int outWidth = c.destinationX + c.rect.Width() + 3;
@@ -156,9 +159,8 @@ class DemosaicMatchesReference : public ::testing::Test {
                                     block);
     testing::ReferenceDemosaicBorder(expected, source, c.rect, c.destinationX, c.destinationY,
                                      block);
-    const RectangleKernel border = sampleBytes == 1 ? DemosaicBorder8 : DemosaicBorder16;
-    ASSERT_EQ(RunKernel(inner, actual, source, c.rect, c.destinationX, c.destinationY, block), 1);
-    ASSERT_EQ(RunKernel(border, actual, source, c.rect, c.destinationX, c.destinationY, block), 1);
+    ASSERT_EQ(RunKernel(variant.inner, actual, source, c.rect, c.destinationX, c.destinationY, block), 1);
+    ASSERT_EQ(RunKernel(variant.border, actual, source, c.rect, c.destinationX, c.destinationY, block), 1);
     ASSERT_TRUE(actual.GuardsIntact());
     ASSERT_EQ(actual.storage, expected.storage)
         << c.width << "x" << c.height << " rect " << c.rect.left << "," << c.rect.top << ","
@@ -197,7 +199,7 @@ TEST_F(DemosaicMatchesReference, EightBitVariants) {
   for (const Variant& variant : InnerVariants8()) {
     if (!variant.available) continue;
     SCOPED_TRACE(variant.name);
-    for (const Case& c : Cases(1)) Check(c, 1, variant.inner);
+    for (const Case& c : Cases(1)) Check(c, 1, variant);
   }
 }
 
@@ -205,7 +207,7 @@ TEST_F(DemosaicMatchesReference, SixteenBitVariants) {
   for (const Variant& variant : InnerVariants16()) {
     if (!variant.available) continue;
     SCOPED_TRACE(variant.name);
-    for (const Case& c : Cases(2)) Check(c, 2, variant.inner);
+    for (const Case& c : Cases(2)) Check(c, 2, variant);
   }
 }
 
@@ -230,14 +232,14 @@ TEST_F(DemosaicMatchesReference, FullWidthRowsOfTheCameraFrame) {
   for (const Variant& variant : InnerVariants8()) {
     if (!variant.available) continue;
     SCOPED_TRACE(variant.name);
-    Check({4384, 6, 3, 1, {0, 123, 100, 77}, {0, 0, 4384, 6}, 0, 0}, 1, variant.inner);
-    Check({4384, 6, 4, 2, {0, 123, 100, 77}, {0, 0, 4384, 6}, 0, 0}, 1, variant.inner);
+    Check({4384, 6, 3, 1, {0, 123, 100, 77}, {0, 0, 4384, 6}, 0, 0}, 1, variant);
+    Check({4384, 6, 4, 2, {0, 123, 100, 77}, {0, 0, 4384, 6}, 0, 0}, 1, variant);
   }
   for (const Variant& variant : InnerVariants16()) {
     if (!variant.available) continue;
     SCOPED_TRACE(variant.name);
-    Check({4384, 6, 6, 3, {0, 123, 100, 77}, {0, 0, 4384, 6}, 0, 0}, 2, variant.inner);
-    Check({4384, 6, 8, 0, {0, 123, 100, 77}, {0, 0, 4384, 6}, 0, 0}, 2, variant.inner);
+    Check({4384, 6, 6, 3, {0, 123, 100, 77}, {0, 0, 4384, 6}, 0, 0}, 2, variant);
+    Check({4384, 6, 8, 0, {0, 123, 100, 77}, {0, 0, 4384, 6}, 0, 0}, 2, variant);
   }
 }
 
@@ -249,8 +251,11 @@ TEST(DemosaicSelection, PicksTheWidestVectorTheFeaturesAllow) {
             &DemosaicInner8Avx512);
   EXPECT_EQ(SelectDemosaicInner16(kFeatureAvx2 | kFeatureAvx512), &DemosaicInner16Avx512);
   EXPECT_EQ(SelectDemosaicInner16(kFeatureSse2), &DemosaicInner16);
-  EXPECT_EQ(SelectDemosaicBorder8(~0u), &DemosaicBorder8);
-  EXPECT_EQ(SelectDemosaicBorder16(~0u), &DemosaicBorder16);
+  EXPECT_EQ(SelectDemosaicBorder8(kFeatureAvx2), &DemosaicBorder8Avx2);
+  EXPECT_EQ(SelectDemosaicBorder8(kFeatureAvx2 | kFeatureAvx512 | kFeatureAvx512Vbmi),
+            &DemosaicBorder8Avx512);
+  EXPECT_EQ(SelectDemosaicBorder16(kFeatureAvx2 | kFeatureAvx512), &DemosaicBorder16Avx512);
+  EXPECT_EQ(SelectDemosaicBorder16(0), &DemosaicBorder16);
 }
 
 }  // namespace
