@@ -44,9 +44,9 @@ struct Frame {
 Frame MakeFrame(int bytesPerPixel) {
   Frame frame{bytesPerPixel, (kWidth * bytesPerPixel + 3) / 4 * 4, {}};
   frame.bytes.resize(static_cast<size_t>(frame.stride) * kHeight);
-  std::mt19937 random(7730);
+  std::minstd_rand random(7730);
   if (bytesPerPixel <= 4) {
-    for (uint8_t& b : frame.bytes) b = static_cast<uint8_t>(random());
+    for (uint8_t& b : frame.bytes) b = static_cast<uint8_t>(random() >> 8);
   } else {
     for (size_t i = 0; i + 1 < frame.bytes.size(); i += 2) {
       const uint32_t sample = random() & 1023;

@@ -16,10 +16,17 @@ struct HueVectors {
   __m512i saturation[4];  // the 256 saturation bytes
   __m512i sextantMask;
   __m512i sextantMultiplier;
+  __m512i reciprocal[3][4];  // bytes 0, 1 and 2 of the 256 reciprocals
   __m512i sextants;
   __m512i remainder;
-  const uint32_t* reciprocal;
 };
+
+// table[index] for the low byte of every byte lane, `high` being the top bit of each index byte.
+__m512i LookupBytes(const __m512i* quarters, __m512i index, __mmask64 high) {
+  const __m512i low = _mm512_permutex2var_epi8(quarters[0], index, quarters[1]);
+  const __m512i upper = _mm512_permutex2var_epi8(quarters[2], index, quarters[3]);
+  return _mm512_mask_blend_epi8(high, low, upper);
+}
 
 HueVectors LoadHueVectors(const HueBlock& block) {
   SaturationTables tables;
@@ -29,13 +36,18 @@ HueVectors LoadHueVectors(const HueBlock& block) {
   const HueRotation rotation = HueRotationOf(block.hue);
   HueVectors v;
   for (int q = 0; q < 4; ++q) v.saturation[q] = _mm512_load_si512(saturationBytes + 64 * q);
+  const uint32_t* reciprocal = HueBaseTablesOnce().reciprocal;
+  for (int b = 0; b < 3; ++b) {
+    alignas(64) uint8_t bytes[256];
+    for (int n = 0; n < 256; ++n) bytes[n] = static_cast<uint8_t>(reciprocal[n] >> (8 * b));
+    for (int q = 0; q < 4; ++q) v.reciprocal[b][q] = _mm512_load_si512(bytes + 64 * q);
+  }
   v.sextantMask = _mm512_setr_epi32(0xFF00FF, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF, 0xFF00FF,
                                     0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF, 0, 0, 0, 0);
   v.sextantMultiplier = _mm512_setr_epi32(-1, 256, -65536, 1, -256, 65536, -1, 256, -65536, 1, -256, 65536, 0,
                                           0, 0, 0);
   v.sextants = _mm512_set1_epi32(rotation.sextants);
   v.remainder = _mm512_set1_epi32(rotation.remainder);
-  v.reciprocal = HueBaseTablesOnce().reciprocal;
   return v;
 }
 
@@ -64,15 +76,18 @@ __m512i TransformLanes(__m512i pixels, const HueVectors& v) {
   // Lightness 0: the lightness sum is the sum itself, its cap min(sum, 511 - sum).
   const __m512i sum = _mm512_add_epi32(maximum, minimum);
   const __m512i cap = _mm512_min_epi32(sum, _mm512_sub_epi32(_mm512_set1_epi32(511), sum));
-  // Lanes hold delta in their low byte and zeros above; saturation[0] is 0.
-  const __m512i saturationLow = _mm512_permutex2var_epi8(v.saturation[0], delta, v.saturation[1]);
-  const __m512i saturationHigh = _mm512_permutex2var_epi8(v.saturation[2], delta, v.saturation[3]);
-  const __m512i saturated = _mm512_mask_blend_epi8(_mm512_movepi8_mask(delta), saturationLow, saturationHigh);
+  // Lanes hold delta in their low byte and zeros above, and entry 0 of each
+  // byte table is 0, so a byte lookup yields the lane's value directly.
+  const __mmask64 deltaHigh = _mm512_movepi8_mask(delta);
+  const __m512i saturated = LookupBytes(v.saturation, delta, deltaHigh);
   const __m512i spread = _mm512_min_epi32(saturated, cap);
   const __m512i low = _mm512_srli_epi32(_mm512_sub_epi32(sum, spread), 1);
   const __m512i chroma = _mm512_sub_epi32(_mm512_srli_epi32(_mm512_add_epi32(sum, spread), 1), low);
 
-  const __m512i reciprocal = _mm512_i32gather_epi32(delta, reinterpret_cast<const int*>(v.reciprocal), 4);
+  const __m512i reciprocal = _mm512_ternarylogic_epi32(
+      LookupBytes(v.reciprocal[0], delta, deltaHigh),
+      _mm512_slli_epi32(LookupBytes(v.reciprocal[1], delta, deltaHigh), 8),
+      _mm512_slli_epi32(LookupBytes(v.reciprocal[2], delta, deltaHigh), 16), 0xFE);
   __m512i position = _mm512_srli_epi32(
       _mm512_add_epi32(_mm512_mullo_epi32(reciprocal, numerator), _mm512_set1_epi32(0x8000)), 16);
   position = _mm512_add_epi32(position, v.remainder);

@@ -72,17 +72,15 @@ const Sample* SourceRowOf(const PixelWalk& walk, int row) {
   return reinterpret_cast<const Sample*>(walk.SourceRow(row));
 }
 
+bool WritesRowsDirectly(const PixelWalk& walk, int channels, int sampleBytes) {
+  return walk.destinationStep == walk.sourceStep && walk.sourceStep == channels * sampleBytes;
+}
+
 // Writes columns 2 .. width - 3 of the sharpened row, first `channels` samples per pixel.
 template <typename Sample>
 void StoreRow(const PixelWalk& walk, int row, const Sample* output, int channels, int p) {
-  const int width = walk.rect.Width();
   uint8_t* destination = walk.DestinationRow(row);
-  if (walk.destinationStep == walk.sourceStep && walk.sourceStep == channels * int(sizeof(Sample))) {
-    std::memcpy(destination + 2 * walk.destinationStep, output + 2 * p,
-                static_cast<size_t>(width - 4) * p * sizeof(Sample));
-    return;
-  }
-  for (int x = 2; x < width - 2; ++x) {
+  for (int x = 2; x < walk.rect.Width() - 2; ++x) {
     std::memcpy(destination + static_cast<intptr_t>(x) * walk.destinationStep, output + x * p,
                 channels * sizeof(Sample));
   }
@@ -140,18 +138,18 @@ int Sharpen(const PixelWalk& walk, void* parameter, int channels, RowFunction sh
       std::clamp(static_cast<const ValueBlock*>(parameter)->value, -kAmountLimit, kAmountLimit);
   const bool narrow = std::abs(amount) <= (Top == 255 ? 128 : 31);
   const SharpenPlan<Sample> plan = PlanRows<Sample>(walk);
+  const bool direct = WritesRowsDirectly(walk, channels, sizeof(Sample));
   if (plan.inPlace) {
     for (int row = walk.rect.top; row < walk.rect.top + 4; ++row) KeepOriginal(walk, plan, row);
   }
   for (int y = walk.rect.top + 2; y <= walk.rect.bottom - 3; ++y) {
+    // Packed rows take the results in place: the row function writes only columns 2 .. width - 3.
+    Sample* output = direct ? reinterpret_cast<Sample*>(walk.DestinationRow(y)) : plan.output;
     SharpenRowInput<Sample> in{{OriginalRow(walk, plan, y - 2), OriginalRow(walk, plan, y - 1),
                                 OriginalRow(walk, plan, y), OriginalRow(walk, plan, y + 1)},
-                               OriginalRow(walk, plan, y),
-                               plan.output,
-                               plan.width,
-                               plan.p};
+                               OriginalRow(walk, plan, y), output, plan.width, plan.p};
     sharpenRow(in, plan.sums, amount, narrow);
-    StoreRow(walk, y, plan.output, channels, plan.p);
+    if (!direct) StoreRow(walk, y, plan.output, channels, plan.p);
     if (plan.inPlace && y + 2 <= walk.rect.bottom - 1) KeepOriginal(walk, plan, y + 2);
   }
   return 1;

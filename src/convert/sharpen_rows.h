@@ -63,11 +63,37 @@ void SharpenFromSums(const SharpenRowInput<Sample>& in, const Sum* __restrict__ 
   }
 }
 
+// The byte case with |amount| <= 128 entirely in 16-bit lanes: sums of 16
+// bytes fit, differences need no limit, a * difference and o + correction fit.
+inline void SharpenBytesNarrow(const SharpenRowInput<uint8_t>& in, const uint16_t* __restrict__ sums,
+                               int amount) {
+  const int p = in.elementsPerPixel;
+  const int begin = 2 * p;
+  const int end = (in.width - 2) * p;
+  const uint8_t* __restrict__ centre = in.centre;
+  uint8_t* __restrict__ output = in.output;
+  const int16_t a = static_cast<int16_t>(amount);
+  for (int e = begin; e < end; ++e) {
+    const uint16_t box = static_cast<uint16_t>(sums[e - 2 * p] + sums[e - p] + sums[e] + sums[e + p]);
+    const int16_t original = centre[e];
+    const int16_t difference = static_cast<int16_t>(original - static_cast<int16_t>(box >> 4));
+    const int16_t correction = static_cast<int16_t>(static_cast<int16_t>(a * difference) / 10);
+    const int16_t value = static_cast<int16_t>(original + correction);
+    output[e] = static_cast<uint8_t>(std::clamp<int16_t>(value, 0, 255));
+  }
+}
+
 template <typename Sample, int Top>
 void SharpenRowWith(const SharpenRowInput<Sample>& in, void* sums, int amount, bool narrow) {
   using Sum = std::conditional_t<sizeof(Sample) == 1, uint16_t, uint32_t>;
   Sum* typed = static_cast<Sum*>(sums);
   SumFourRows(in, typed);
+  if constexpr (sizeof(Sample) == 1) {
+    if (narrow) {
+      SharpenBytesNarrow(in, typed, amount);
+      return;
+    }
+  }
   if (narrow) {
     SharpenFromSums<Sample, Sum, int16_t, Top>(in, typed, amount);
   } else {
