@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
 #include <thread>
 #include <vector>
@@ -206,10 +207,13 @@ TEST_F(HueSaturationKernelTest, ConcurrentCamerasWithDifferentSaturationDoNotDis
   }
   ASSERT_NE(alone[0].bytes, alone[1].bytes);
   int mismatches[2] = {0, 0};
+  std::atomic<int> ready{0};
   std::vector<std::thread> cameras;
   for (int camera = 0; camera < 2; ++camera) {
     cameras.emplace_back([&, camera] {
-      for (int round = 0; round < 200; ++round) {
+      ready.fetch_add(1);
+      while (ready.load() < 2) std::this_thread::yield();
+      for (int round = 0; round < 600; ++round) {
         TestImage output = frame;
         HueBlock block = blocks[camera];
         RunKernel(round % 2 == 0 ? kernel : HueSaturationBgr8, output, frame, {0, 0, 97, 23}, 0, 0, &block);
