@@ -3,27 +3,28 @@
 
 #include <immintrin.h>
 
-#include <array>
-
 namespace zirvo {
 
 namespace {
 
 // pshufb masks gathering channel `channel` of 16 consecutive 24-bit pixels
-// out of the 48 bytes held by three vectors, one mask per vector.
-using ShuffleMask = std::array<int8_t, 16>;
+// out of the 48 bytes held by three vectors, one mask per vector. A type of
+// this file's own: nothing inline from a shared header is compiled for AVX2.
+struct ShuffleMask {
+  int8_t bytes[16];
+};
 
 constexpr ShuffleMask ChannelMask(int channel, int vector) {
   ShuffleMask mask{};
   for (int position = 0; position < 16; ++position) {
     int index = 3 * position + channel;
-    mask[position] = index / 16 == vector ? static_cast<int8_t>(index % 16) : int8_t{-128};
+    mask.bytes[position] = index / 16 == vector ? static_cast<int8_t>(index % 16) : int8_t{-128};
   }
   return mask;
 }
 
 __m128i Load(const ShuffleMask& mask) {
-  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(mask.data()));
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(mask.bytes));
 }
 
 struct ChannelGather {
