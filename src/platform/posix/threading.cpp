@@ -1,6 +1,7 @@
 // Threads on std::thread; manual-reset events on a mutex and a condition variable.
 #include "platform/threading.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -114,13 +115,21 @@ bool WaitOnSystemClock(std::unique_lock<std::mutex>& lock, std::condition_variab
 }
 
 // Steps the replaced clock one millisecond at a time so that other threads
-// sleeping on the same manual clock and this wait share one time line.
+// sleeping on the same manual clock and this wait share one time line. Should
+// the clock be put back meanwhile, the rest is waited on the system clock.
 bool WaitOnReplacedClock(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
                          const bool& signalled, uint32_t milliseconds) {
-  Clock& clock = CurrentClock();
-  const uint32_t start = clock.TimeGetTime();
+  uint32_t waited = 0;
+  uint32_t last = CurrentClock().TimeGetTime();
   while (!signalled) {
-    if (clock.TimeGetTime() - start >= milliseconds) return false;
+    if (UsingSystemClock()) {
+      return WaitOnSystemClock(lock, changed, signalled, milliseconds - waited);
+    }
+    Clock& clock = CurrentClock();
+    const uint32_t now = clock.TimeGetTime();
+    waited = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{waited} + (now - last), milliseconds));
+    last = now;
+    if (waited >= milliseconds) return false;
     lock.unlock();
     clock.Sleep(1);
     lock.lock();
