@@ -40,8 +40,8 @@ class SimulatedCameraTest : public ::testing::Test {
     for (ZirvoSimCamera* camera : cameras_) ZirvoSim_Detach(camera);
     cameras_.clear();
     ZirvoSim_ResetEnum();
+    // Host disks stay hidden: no later test may reach a real disk.
     platform::SetClock(previousClock_);
-    ZirvoSim_HideHostDisks(0);
   }
 
   ZirvoSimCamera* Attach(int drive, const ZirvoSimConfig& config) {
