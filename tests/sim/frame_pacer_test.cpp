@@ -1,4 +1,4 @@
-// Frame timing of the simulated sensor on a manual clock, and the stall and slow-frame faults.
+// Frame timing of the simulated sensor on a manual clock, with the stall and slow-frame faults that bend it.
 #include <gtest/gtest.h>
 
 #include <atomic>
