@@ -79,7 +79,7 @@ int DiskCameraDevice::SelectDevice(int index) {
   if (!IsValidDeviceIndex(index)) return 1;
   deviceIndex_ = index;
   // A transfer cannot follow its camera to another disk.
-  FailRunningTransfer();
+  MarkFailed();
   CloseDisk();
   return Open() == 1 ? 0 : 1;
 }
@@ -273,8 +273,10 @@ int DiskCameraDevice::StartTransfer(TransferState runningState, bool replaceBuff
   // A thread left from an abandoned single capture ends before its buffers go.
   if (thread_) {
     state_.store(TransferState::Stopping);
+    abandonRead_.store(true);
     EndTransferThread(platform::kInfinite);
   }
+  abandonRead_.store(false);
   if (replaceBuffers) slots_.Release();
   // An earlier start's buffers are replaced; nothing reads them any more.
   slots_.Allocate(GetFrameBytes());
@@ -354,8 +356,6 @@ void DiskCameraDevice::MarkFailed() {
   }
 }
 
-void DiskCameraDevice::FailRunningTransfer() { MarkFailed(); }
-
 int DiskCameraDevice::ReadFrame(void* destination, uint32_t bytes) {
   if (!IsOpen()) return 0;
   CommandBlock reply;
@@ -366,7 +366,7 @@ int DiskCameraDevice::ReadFrame(void* destination, uint32_t bytes) {
     if (!ReadReplySector(reply.Data())) return 0;
     ready = reply.At(kFrameReadyOffset) == 1;
     // A stop or an abandoned single capture ends the wait early.
-    if (!ready && !TransferContinues()) return 0;
+    if (!ready && abandonRead_.load()) return 0;
   }
   if (!ready) return 0;
   return ReadBytes(kFrameAreaOffset, destination, bytes) ? 1 : 0;
@@ -394,6 +394,7 @@ int DiskCameraDevice::FinishSingleCapture(void* destination, int destinationByte
   // Still inside its read: the thread sees Idle, ends after the read and is
   // joined by the next start, stop or the destructor. Its slot is not copied
   // while it may still be written.
+  abandonRead_.store(true);
   state_.store(TransferState::Idle);
   lastTaken_.store(0);
   return 0;
@@ -415,8 +416,10 @@ void DiskCameraDevice::EndTransferThread(uint32_t milliseconds) {
 
 int DiskCameraDevice::StopStreaming() {
   state_.store(TransferState::Stopping);
+  abandonRead_.store(true);
   EndTransferThread(platform::kInfinite);
   state_.store(TransferState::Idle);
+  abandonRead_.store(false);
   slots_.Release();
   return 0;
 }

@@ -119,7 +119,6 @@ class DiskCameraDevice {
   void ReadOnePass(int& intervalFrames, uint32_t& intervalStart);
   void MeasureFrameRate(int& intervalFrames, uint32_t& intervalStart);
   void MarkFailed();
-  void FailRunningTransfer();
   int CopyFirstSlot(void* destination, int destinationBytes);
 
   // Guards the disk and keeps a positioning and its transfer together; taken
@@ -148,6 +147,9 @@ class DiskCameraDevice {
   std::atomic<int> frameCounter_{0};
   // Written and read by the consumer (capture thread or application).
   std::atomic<int> lastTaken_{0};
+  // Set by the application when it gives up on a running frame read (stop,
+  // abandoned single capture); read by the transfer thread between polls.
+  std::atomic<bool> abandonRead_{false};
   // Written by both threads; the application's transitions are
   // compare-exchanges so that they never hide a failure of the transfer.
   std::atomic<TransferState> state_{TransferState::Idle};
