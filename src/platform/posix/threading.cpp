@@ -29,6 +29,8 @@ constexpr auto kReplacedClockStep = std::chrono::microseconds(100);
 }  // namespace
 
 struct Thread::State {
+  // Held by Start until the thread's fields are published; the body waits for it.
+  std::mutex starting;
   std::thread thread;
   // Written by the owner at start, read by any thread that asks.
   std::atomic<uint32_t> id{0};
@@ -41,8 +43,12 @@ Thread::~Thread() { Join(); }
 
 bool Thread::Start(std::function<void()> body) {
   if (state_->thread.joinable()) return false;
+  std::unique_lock published(state_->starting);
   try {
-    state_->thread = std::thread(std::move(body));
+    state_->thread = std::thread([state = state_.get(), body = std::move(body)] {
+      { std::lock_guard wait(state->starting); }
+      body();
+    });
   } catch (const std::system_error&) {
     return false;
   }
