@@ -582,6 +582,40 @@ TEST_F(FrameTransferTest, FailureDuringAPauseIsNotHiddenByTheResume) {
   device_->StopStreaming();
 }
 
+TEST_F(FrameTransferTest, PauseIsRefusedWhileAnotherWaits) {
+  OpenCamera();
+  // Nothing acknowledges here, so the first wait runs its full second.
+  const uint32_t start = clock_.TimeGetTime();
+  std::atomic<bool> firstEnded{false};
+  int firstResult = -1;
+  std::thread first([&] {
+    firstResult = device_->WaitPauseAck();
+    firstEnded.store(true);
+  });
+  ASSERT_TRUE(Eventually([&] { return clock_.TimeGetTime() - start >= 2; }));
+  EXPECT_EQ(device_->WaitPauseAck(), 0);
+  EXPECT_FALSE(firstEnded.load());
+  first.join();
+  EXPECT_EQ(firstResult, 0);
+  EXPECT_GE(clock_.TimeGetTime() - start, 1000u);
+}
+
+TEST_F(FrameTransferTest, ConsumerCopiesNeverMeetTheProducersWrites) {
+  OpenSmallWindow();
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  std::vector<uint8_t> taken(64 * 48);
+  int lastSequence = 0;
+  for (int copy = 0; copy < 300; ++copy) {
+    ASSERT_TRUE(Eventually([&] { return device_->GetFrameStatus() != 2; }));
+    ASSERT_EQ(device_->GetFrameStatus(), 3);
+    device_->TakeLatestFrame(taken.data(), int(taken.size()), 0, 0);
+    EXPECT_GT(device_->GetLastTaken(), lastSequence);
+    lastSequence = device_->GetLastTaken();
+  }
+  device_->StopStreaming();
+  EXPECT_EQ(taken, LastServedFrame());
+}
+
 // --- Frame rate ---------------------------------------------------------------
 
 // Time that moves 250 ms with every frame the device has read.
