@@ -85,7 +85,7 @@ class DiskCameraDevice {
   virtual int WriteRegister16(int address, int value);
   virtual int ReadRegister16(int address, uint16_t* value);
 
-  // Inspection for the camera instance's neighbours and for tests.
+  // Read-only views of the transfer for the camera instance and for tests.
   TransferState GetTransferState() const { return state_.load(); }
   int GetLastTaken() const { return lastTaken_.load(); }
   int GetFrameCounter() const { return frameCounter_.load(); }
