@@ -455,6 +455,39 @@ TEST_F(FrameTransferTest, WindowGrownWhileStreamingNeverOverrunsTheSlots) {
   EXPECT_EQ(taken, LastServedFrame());
 }
 
+TEST_F(FrameTransferTest, WindowShrunkWhileStreamingReadsAndHandsOutTheNewSize) {
+  OpenSmallWindow();
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(1));
+  ASSERT_EQ(device_->SetCaptureWindow(0, 0, 32, 16, 0), 0);
+  ZirvoSim_ClearLog(camera_);
+  const int after = device_->GetFrameCounter();
+  ASSERT_TRUE(FramesArrive(after + 4));
+  std::vector<uint8_t> taken(64 * 48, 0xEE);
+  device_->TakeLatestFrame(taken.data(), int(taken.size()), 0, 0);
+  device_->StopStreaming();
+  const std::vector<ZirvoSimExchange> log = ReadLog(camera_);
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back().offset, device_test::kFrameArea);
+  EXPECT_EQ(log.back().bytes, 512u);
+  EXPECT_TRUE(std::all_of(taken.begin() + 32 * 16, taken.end(), [](uint8_t v) { return v == 0xEE; }));
+  taken.resize(32 * 16);
+  EXPECT_EQ(taken, LastServedFrame());
+}
+
+TEST_F(FrameTransferTest, StartingAgainWithoutStopReplacesTheRunningTransfer) {
+  OpenSmallWindow();
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(3));
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  EXPECT_EQ(device_->GetTransferState(), TransferState::Streaming);
+  EXPECT_TRUE(FramesArrive(2));
+  EXPECT_EQ(device_->StopStreaming(), 0);
+  const unsigned served = ZirvoSim_FramesServed(camera_);
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(ZirvoSim_FramesServed(camera_), served);
+}
+
 TEST_F(FrameTransferTest, UnplugWhileStreamingFailsTheTransfer) {
   OpenSmallWindow();
   ASSERT_EQ(device_->StartStreaming(), 0);
