@@ -265,20 +265,19 @@ uint32_t DiskCameraDevice::GetBitmapBytes() { return BitmapBytes(CurrentGeometry
 
 // --- Frame transfer -------------------------------------------------------
 
-int DiskCameraDevice::StartStreaming() { return StartTransfer(TransferState::Streaming, false); }
+int DiskCameraDevice::StartStreaming() { return StartTransfer(TransferState::Streaming); }
 
-int DiskCameraDevice::StartSingleCapture() { return StartTransfer(TransferState::SingleShot, true); }
+int DiskCameraDevice::StartSingleCapture() { return StartTransfer(TransferState::SingleShot); }
 
-int DiskCameraDevice::StartTransfer(TransferState runningState, bool replaceBuffers) {
-  // A thread left from an abandoned single capture ends before its buffers go.
+int DiskCameraDevice::StartTransfer(TransferState runningState) {
+  // A thread still running (an abandoned single capture, a start without a
+  // stop) ends before its buffers are replaced.
   if (thread_) {
     state_.store(TransferState::Stopping);
     abandonRead_.store(true);
-    EndTransferThread(platform::kInfinite);
+    EndTransferThread();
   }
   abandonRead_.store(false);
-  if (replaceBuffers) slots_.Release();
-  // An earlier start's buffers are replaced; nothing reads them any more.
   slots_.Allocate(GetFrameBytes());
   frameCounter_.store(0);
   lastTaken_.store(0);
@@ -387,7 +386,7 @@ int DiskCameraDevice::FinishSingleCapture(void* destination, int destinationByte
   bool ended = true;
   if (threadFinished_) ended = threadFinished_->Wait(timeout_.load());
   if (ended) {
-    EndTransferThread(platform::kInfinite);
+    EndTransferThread();
     state_.store(TransferState::Idle);
     return CopyFirstSlot(destination, destinationBytes);
   }
@@ -406,9 +405,9 @@ int DiskCameraDevice::CopyFirstSlot(void* destination, int destinationBytes) {
   return 0;
 }
 
-void DiskCameraDevice::EndTransferThread(uint32_t milliseconds) {
+void DiskCameraDevice::EndTransferThread() {
   if (!thread_) return;
-  if (threadFinished_ && !threadFinished_->Wait(milliseconds)) return;
+  if (threadFinished_) threadFinished_->Wait(platform::kInfinite);
   thread_->Join();
   thread_.reset();
   threadFinished_.reset();
@@ -417,7 +416,7 @@ void DiskCameraDevice::EndTransferThread(uint32_t milliseconds) {
 int DiskCameraDevice::StopStreaming() {
   state_.store(TransferState::Stopping);
   abandonRead_.store(true);
-  EndTransferThread(platform::kInfinite);
+  EndTransferThread();
   state_.store(TransferState::Idle);
   abandonRead_.store(false);
   slots_.Release();

@@ -111,11 +111,11 @@ class DiskCameraDevice {
   int verticalFlip_ = 0;
 
  private:
-  int StartTransfer(TransferState runningState, bool replaceBuffers);
+  int StartTransfer(TransferState runningState);
   bool ProbeDrive(int drive, int& matches);
   void CloseDisk();
   // Waits for the transfer thread to end and joins it; no effect without one.
-  void EndTransferThread(uint32_t milliseconds);
+  void EndTransferThread();
   void ReadOnePass(int& intervalFrames, uint32_t& intervalStart);
   void MeasureFrameRate(int& intervalFrames, uint32_t& intervalStart);
   void MarkFailed();
