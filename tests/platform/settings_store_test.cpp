@@ -144,6 +144,15 @@ TEST_F(SettingsStoreTest, DamagedFileCountsAsMissingAndIsKeptAside) {
   EXPECT_FALSE(std::filesystem::exists(config_.SettingsFile()));
 }
 
+TEST_F(SettingsStoreTest, UnreadableStoreIsKeptAsideAndReplacedOnSave) {
+  std::filesystem::create_directories(config_.SettingsFile() / "in-the-way");
+  EXPECT_EQ(OpenUserKey(kSettingsKeyPath), nullptr);
+  ASSERT_EQ(DamagedCopies().size(), 1u);
+  EXPECT_TRUE(std::filesystem::exists(DamagedCopies().front() / "in-the-way"));
+  { CreateUserKey(kSettingsKeyPath)->SetValue("Size", 6); }
+  EXPECT_EQ(Query(*OpenUserKey(kSettingsKeyPath), "Size"), 6u);
+}
+
 TEST_F(SettingsStoreTest, SavingOverADamagedFileKeepsTheDamagedCopy) {
   config_.WriteSettingsFile("Size=99999999999\n");
   {
