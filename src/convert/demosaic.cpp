@@ -26,7 +26,6 @@ struct DestinationView {
   }
 };
 
-
 // Position of a neighbour inside [0, size): out-of-range offsets move 4 to the
 // other side; under 4 pixels they fold by 2, and onto the pixel itself at 1.
 int32_t SubstitutedPosition(int32_t position, int32_t offset, int32_t size) {
@@ -337,11 +336,21 @@ int DemosaicBorder16(uint8_t* destination, const uint8_t* source, const KernelRe
 
 #if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
 #define ZIRVO_DEMOSAIC_HAS_VECTORS 1
+
+namespace {
+
+// The 8-bit AVX-512 kernels gather bytes across the register (VBMI).
+bool HasAvx512Bytes(uint32_t usableFeatures) {
+  constexpr uint32_t kNeeded = kFeatureAvx512 | kFeatureAvx512Vbmi;
+  return (usableFeatures & kNeeded) == kNeeded;
+}
+
+}  // namespace
 #endif
 
 RectangleKernel SelectDemosaicInner8(uint32_t usableFeatures) {
 #ifdef ZIRVO_DEMOSAIC_HAS_VECTORS
-  if (usableFeatures & kFeatureAvx512Vbmi) return DemosaicInner8Avx512;
+  if (HasAvx512Bytes(usableFeatures)) return DemosaicInner8Avx512;
   if (usableFeatures & kFeatureAvx2) return DemosaicInner8Avx2;
 #endif
   (void)usableFeatures;
@@ -359,7 +368,7 @@ RectangleKernel SelectDemosaicInner16(uint32_t usableFeatures) {
 
 RectangleKernel SelectDemosaicBorder8(uint32_t usableFeatures) {
 #ifdef ZIRVO_DEMOSAIC_HAS_VECTORS
-  if (usableFeatures & kFeatureAvx512Vbmi) return DemosaicBorder8Avx512;
+  if (HasAvx512Bytes(usableFeatures)) return DemosaicBorder8Avx512;
   if (usableFeatures & kFeatureAvx2) return DemosaicBorder8Avx2;
 #endif
   (void)usableFeatures;

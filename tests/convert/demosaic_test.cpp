@@ -247,6 +247,7 @@ TEST(DemosaicSelection, PicksTheWidestVectorTheFeaturesAllow) {
   EXPECT_EQ(SelectDemosaicInner8(0), &DemosaicInner8);
   EXPECT_EQ(SelectDemosaicInner8(kFeatureSse2 | kFeatureAvx2), &DemosaicInner8Avx2);
   EXPECT_EQ(SelectDemosaicInner8(kFeatureAvx2 | kFeatureAvx512), &DemosaicInner8Avx2);
+  EXPECT_EQ(SelectDemosaicInner8(kFeatureAvx2 | kFeatureAvx512Vbmi), &DemosaicInner8Avx2);
   EXPECT_EQ(SelectDemosaicInner8(kFeatureAvx2 | kFeatureAvx512 | kFeatureAvx512Vbmi),
             &DemosaicInner8Avx512);
   EXPECT_EQ(SelectDemosaicInner16(kFeatureAvx2 | kFeatureAvx512), &DemosaicInner16Avx512);
