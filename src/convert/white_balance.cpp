@@ -88,16 +88,13 @@ int WhiteBalanceMeasureWith(const uint8_t* source, const KernelRect& rect, int s
                             int sourceBytesPerPixel, int sourceStride, void* parameter,
                             WhiteBalanceRowSummer sumRow) {
   if (parameter == nullptr || sourceBytesPerPixel != sampleBytes) return 0;
-  if (rect.Width() <= 0 || rect.Height() <= 0) {
-    return WhiteBalanceFromSums(WhiteBalanceSums{}, parameter);
-  }
-  const auto* block = static_cast<const WhiteBalanceResult*>(parameter);
+  auto& block = *static_cast<WhiteBalanceResult*>(parameter);
+  if (rect.Width() <= 0 || rect.Height() <= 0) return WhiteBalanceFromSums({}, block);
   return WhiteBalanceFromSums(
-      MeasureSums(source, rect, sampleBytes, sourceStride, block->bayerMode, sumRow), parameter);
+      MeasureSums(source, rect, sampleBytes, sourceStride, block.bayerMode, sumRow), block);
 }
 
-int WhiteBalanceFromSums(const WhiteBalanceSums& sums, void* result) {
-  auto& block = *static_cast<WhiteBalanceResult*>(result);
+int WhiteBalanceFromSums(const WhiteBalanceSums& sums, WhiteBalanceResult& block) {
   block.gainGreen = 100;
   auto measurable = [&](int slot) { return sums.count[slot] > 0 && sums.sum[slot] > 0; };
   int bits = kWhiteBalanceMeasured;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "convert/parameter_blocks.h"
 #include "display/kernel.h"
 
 namespace zirvo {
@@ -51,7 +52,7 @@ struct WhiteBalanceSums {
 };
 
 // Turns sums into gains in `result`; returns the result bits.
-int WhiteBalanceFromSums(const WhiteBalanceSums& sums, void* result);
+int WhiteBalanceFromSums(const WhiteBalanceSums& sums, WhiteBalanceResult& result);
 
 // Sums of the samples at even and odd positions of one row.
 struct WhiteBalanceRowSums {
