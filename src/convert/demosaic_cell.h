@@ -1,4 +1,4 @@
-// Cell-centred Bayer interpolation shared by the scalar demosaic and the hot-pixel estimate.
+// Cell-centred Bayer interpolation and row plumbing shared by the demosaic variants and the hot-pixel estimate.
 #pragma once
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "convert/parameter_blocks.h"
+#include "display/kernel.h"
 
 namespace zirvo {
 
