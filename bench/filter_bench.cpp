@@ -129,6 +129,9 @@ void HueSaturationBgr8Scalar(benchmark::State& state) {
   RunKernel(state, zirvo::HueSaturationBgr8, 3, &hueBlock8, false);
 }
 void HueSaturationBgr16(benchmark::State& state) {
+  RunKernel(state, zirvo::SelectHueSaturationBgr16(MachineFeatures()), 6, &hueBlock16, false);
+}
+void HueSaturationBgr16Scalar(benchmark::State& state) {
   RunKernel(state, zirvo::HueSaturationBgr16, 6, &hueBlock16, false);
 }
 
@@ -147,5 +150,6 @@ BENCHMARK(SharpenBgr16)->Unit(benchmark::kMillisecond);
 BENCHMARK(HueSaturationBgr8)->Unit(benchmark::kMillisecond);
 BENCHMARK(HueSaturationBgr8Scalar)->Unit(benchmark::kMillisecond);
 BENCHMARK(HueSaturationBgr16)->Unit(benchmark::kMillisecond);
+BENCHMARK(HueSaturationBgr16Scalar)->Unit(benchmark::kMillisecond);
 
 }  // namespace

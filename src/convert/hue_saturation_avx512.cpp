@@ -141,7 +141,121 @@ void TransformRowOfQuads(uint8_t* destination, const uint8_t* source, int width,
   }
 }
 
+__mmask32 FirstWords(int count) {
+  if (count <= 0) return 0;
+  return count >= 32 ? ~__mmask32{0} : (__mmask32{1} << count) - 1;
+}
+
+// How 16-bit samples are split: the top 8 of `bits` bits are turned, the rest kept.
+struct WordVectors {
+  __m512i top;
+  __m512i lowMask;
+  __m128i shift;
+  __m512i toLanes;     // bytes of two 8-pixel word vectors to 16 B, G, R lanes
+  __m512i fromLanes[2];  // lane bytes back to the words of pixels 0..7 and 8..15
+};
+
+WordVectors LoadWordVectors(int32_t sampleBits) {
+  const int bits = sampleBits < 8 ? 8 : sampleBits > 16 ? 16 : sampleBits;
+  const int shift = bits - 8;
+  alignas(64) uint8_t toLanes[64];
+  alignas(64) uint8_t fromLanes[2][64];
+  for (int i = 0; i < 16; ++i) {
+    for (int c = 0; c < 4; ++c) toLanes[4 * i + c] = static_cast<uint8_t>((i < 8 ? 0 : 64) + 8 * (i % 8) + 2 * c);
+  }
+  for (int half = 0; half < 2; ++half) {
+    for (int b = 0; b < 64; ++b) fromLanes[half][b] = static_cast<uint8_t>(32 * half + 4 * (b / 8) + (b % 8) / 2);
+  }
+  WordVectors w;
+  w.top = _mm512_set1_epi16(static_cast<int16_t>((1u << bits) - 1));
+  w.lowMask = _mm512_set1_epi16(static_cast<int16_t>((1u << shift) - 1));
+  w.shift = _mm_cvtsi32_si128(shift);
+  w.toLanes = _mm512_load_si512(toLanes);
+  w.fromLanes[0] = _mm512_load_si512(fromLanes[0]);
+  w.fromLanes[1] = _mm512_load_si512(fromLanes[1]);
+  return w;
+}
+
+// Two vectors of 8 pixels x 4 words in, the same out with channels 0..2 turned.
+void TransformWordPixels(__m512i* pixels, const HueVectors& v, const WordVectors& w) {
+  __m512i kept[2];
+  __m512i turned[2];
+  for (int half = 0; half < 2; ++half) {
+    const __m512i clamped = _mm512_min_epu16(pixels[half], w.top);
+    kept[half] = _mm512_and_si512(clamped, w.lowMask);
+    turned[half] = _mm512_srl_epi16(clamped, w.shift);
+  }
+  const __m512i lanes = _mm512_permutex2var_epi8(turned[0], w.toLanes, turned[1]);
+  const __m512i result = TransformLanes(lanes, v);
+  constexpr __mmask64 kLowBytes = 0x5555555555555555ull;
+  for (int half = 0; half < 2; ++half) {
+    const __m512i words = _mm512_maskz_permutexvar_epi8(kLowBytes, w.fromLanes[half], result);
+    pixels[half] = _mm512_or_si512(_mm512_sll_epi16(words, w.shift), kept[half]);
+  }
+}
+
+void TransformWordRowOfQuads(uint8_t* destination, const uint8_t* source, int width, const HueVectors& v,
+                             const WordVectors& w) {
+  constexpr __mmask32 kChannels = 0x77777777u;
+  for (int x = 0; x < width; x += 16) {
+    const int count = width - x < 16 ? width - x : 16;
+    const __mmask32 first = FirstWords(4 * count);
+    const __mmask32 second = FirstWords(4 * count - 32);
+    __m512i pixels[2] = {_mm512_maskz_loadu_epi16(first, source + 8 * x),
+                         _mm512_maskz_loadu_epi16(second, source + 8 * x + 64)};
+    TransformWordPixels(pixels, v, w);
+    _mm512_mask_storeu_epi16(destination + 8 * x, first & kChannels, pixels[0]);
+    _mm512_mask_storeu_epi16(destination + 8 * x + 64, second & kChannels, pixels[1]);
+  }
+}
+
+void TransformWordRowOfTriples(uint8_t* destination, const uint8_t* source, int width, const HueVectors& v,
+                               const WordVectors& w) {
+  alignas(64) uint16_t spreadIndex[32];
+  alignas(64) uint16_t packIndex[32];
+  for (int i = 0; i < 32; ++i) {
+    spreadIndex[i] = static_cast<uint16_t>((i / 4) * 3 + (i % 4 < 3 ? i % 4 : 0));
+    packIndex[i] = static_cast<uint16_t>((i / 3) * 4 + i % 3);
+  }
+  const __m512i spread = _mm512_load_si512(spreadIndex);
+  const __m512i pack = _mm512_load_si512(packIndex);
+  for (int x = 0; x < width; x += 16) {
+    const int count = width - x < 16 ? width - x : 16;
+    const __mmask32 first = FirstWords(3 * count < 24 ? 3 * count : 24);
+    const __mmask32 second = FirstWords(3 * count - 24);
+    __m512i pixels[2] = {_mm512_permutexvar_epi16(spread, _mm512_maskz_loadu_epi16(first, source + 6 * x)),
+                         _mm512_permutexvar_epi16(spread, _mm512_maskz_loadu_epi16(second, source + 6 * x + 48))};
+    TransformWordPixels(pixels, v, w);
+    _mm512_mask_storeu_epi16(destination + 6 * x, first, _mm512_permutexvar_epi16(pack, pixels[0]));
+    _mm512_mask_storeu_epi16(destination + 6 * x + 48, second, _mm512_permutexvar_epi16(pack, pixels[1]));
+  }
+}
+
 }  // namespace
+
+int HueSaturationBgr16Avx512Vbmi(uint8_t* destination, const uint8_t* source, const KernelRect& rect,
+                                 int destinationX, int destinationY, int destinationStep, int sourceStep,
+                                 int destinationStride, int sourceStride, void* parameter, void* extra) {
+  const PixelWalk walk = MakePixelWalk(destination, source, rect, destinationX, destinationY, destinationStep,
+                                       sourceStep, destinationStride, sourceStride);
+  const auto* block = static_cast<const HueBlock*>(parameter);
+  const bool vectorLayout = destinationStep == sourceStep && (sourceStep == 6 || sourceStep == 8);
+  if (block == nullptr || block->lightness != 0 || !vectorLayout || !IsUsableWalk(walk, 6)) {
+    return HueSaturationBgr16(destination, source, rect, destinationX, destinationY, destinationStep, sourceStep,
+                              destinationStride, sourceStride, parameter, extra);
+  }
+  if (IsEmptyWalk(walk)) return 1;
+  const HueVectors vectors = LoadHueVectors(*block);
+  const WordVectors words = LoadWordVectors(block->sampleBits);
+  for (int y = rect.top; y < rect.bottom; ++y) {
+    if (sourceStep == 6) {
+      TransformWordRowOfTriples(walk.DestinationRow(y), walk.SourceRow(y), rect.Width(), vectors, words);
+    } else {
+      TransformWordRowOfQuads(walk.DestinationRow(y), walk.SourceRow(y), rect.Width(), vectors, words);
+    }
+  }
+  return 1;
+}
 
 int HueSaturationBgr8Avx512Vbmi(uint8_t* destination, const uint8_t* source, const KernelRect& rect,
                                 int destinationX, int destinationY, int destinationStep, int sourceStep,

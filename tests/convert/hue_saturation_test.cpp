@@ -144,6 +144,28 @@ TEST_F(HueSaturationKernelTest, EveryVariantEqualsTheReferenceOnManySizes) {
   }
 }
 
+TEST_F(HueSaturationKernelTest, SixteenBitVectorVariantEqualsScalar) {
+  if (!__builtin_cpu_supports("avx512vbmi")) GTEST_SKIP() << "no AVX-512 VBMI";
+  const RectangleKernel vector = SelectHueSaturationBgr16(kAllFeatures);
+  ASSERT_NE(vector, HueSaturationBgr16);
+  for (int width : {1, 4, 5, 7, 8, 9, 15, 16, 17, 31, 32, 33, 50}) {
+    for (int height : {1, 4, 5}) {
+      for (int step : {6, 8}) {
+        for (int32_t bits : {8, 10, 12, 16, 3, 40}) {
+          const TestImage source = RandomWordImage(width, height, step, bits == 8 ? 300 : 65535, random_);
+          TestImage scalar = RandomImage(width + 2, height + 1, step, random_);
+          TestImage actual = scalar;
+          const KernelRect rect{width / 4, height / 2, width, height};
+          HueBlock block{width * 11 - 300, 0, height * 60 - 200, bits};
+          ASSERT_EQ(RunKernel(HueSaturationBgr16, scalar, source, rect, 2, 1, &block), 1);
+          ASSERT_EQ(RunKernel(vector, actual, source, rect, 2, 1, &block), 1);
+          ASSERT_EQ(actual.bytes, scalar.bytes) << width << "x" << height << " step " << step << " bits " << bits;
+        }
+      }
+    }
+  }
+}
+
 TEST_F(HueSaturationKernelTest, EightBitSampleWidthOnWordsEqualsTheByteKernel) {
   for (int step : {6, 8}) {
     TestImage words = RandomWordImage(19, 3, step, 255, random_);
