@@ -100,7 +100,9 @@ void GammaBgr16(benchmark::State& state) { RunKernel(state, zirvo::GammaBgr16, 6
 void ContrastBgr8(benchmark::State& state) {
   RunKernel(state, zirvo::SelectContrastKernels(MachineFeatures()).bgr8, 3, &contrastBlock, false);
 }
-void ContrastBgr16(benchmark::State& state) { RunKernel(state, zirvo::ContrastBgr16, 6, &contrastBlock, false); }
+void ContrastBgr16(benchmark::State& state) {
+  RunKernel(state, zirvo::ContrastBgr16, 6, &contrastBlock, false);
+}
 void BrightnessBgr8(benchmark::State& state) {
   RunKernel(state, zirvo::SelectBrightnessKernels(MachineFeatures()).bgr8, 3, &brightnessBlock, false);
 }

@@ -198,8 +198,8 @@ int HueSaturationBgr8Avx512Vbmi(uint8_t* destination, const uint8_t* source, con
 int HueSaturationBgr16Avx512Vbmi(uint8_t* destination, const uint8_t* source, const KernelRect& rect,
                                  int destinationX, int destinationY, int destinationStep, int sourceStep,
                                  int destinationStride, int sourceStride, void* parameter, void* extra) {
-  return HueSaturationBgr16(destination, source, rect, destinationX, destinationY, destinationStep, sourceStep,
-                            destinationStride, sourceStride, parameter, extra);
+  return HueSaturationBgr16(destination, source, rect, destinationX, destinationY, destinationStep,
+                            sourceStep, destinationStride, sourceStride, parameter, extra);
 }
 #endif
 

@@ -1,6 +1,6 @@
-// Hue and saturation over 16 pixels at a time with AVX-512 (VBMI for the byte shuffles and the saturation lookup).
-// GCC 12 warns about the deliberately undefined pass-through operand inside
-// its own unmasked AVX-512 intrinsics (a known false positive).
+// Hue and saturation over 16 pixels at a time with AVX-512 (VBMI for the byte shuffles and the saturation
+// lookup). GCC 12 warns about the deliberately undefined pass-through operand inside its own unmasked AVX-512
+// intrinsics (a known false positive).
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
@@ -44,8 +44,8 @@ HueVectors LoadHueVectors(const HueBlock& block) {
   }
   v.sextantMask = _mm512_setr_epi32(0xFF00FF, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF, 0xFF00FF,
                                     0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF, 0, 0, 0, 0);
-  v.sextantMultiplier = _mm512_setr_epi32(-1, 256, -65536, 1, -256, 65536, -1, 256, -65536, 1, -256, 65536, 0,
-                                          0, 0, 0);
+  v.sextantMultiplier =
+      _mm512_setr_epi32(-1, 256, -65536, 1, -256, 65536, -1, 256, -65536, 1, -256, 65536, 0, 0, 0, 0);
   v.sextants = _mm512_set1_epi32(rotation.sextants);
   v.remainder = _mm512_set1_epi32(rotation.remainder);
   return v;
@@ -61,7 +61,8 @@ __m512i TransformLanes(__m512i pixels, const HueVectors& v) {
   const __mmask16 redLeads = _mm512_cmpge_epi32_mask(red, green);
   __m512i maximum = _mm512_max_epi32(red, green);
   __m512i minimum = _mm512_min_epi32(red, green);
-  __m512i numerator = _mm512_mask_blend_epi32(redLeads, _mm512_sub_epi32(blue, red), _mm512_sub_epi32(green, blue));
+  __m512i numerator =
+      _mm512_mask_blend_epi32(redLeads, _mm512_sub_epi32(blue, red), _mm512_sub_epi32(green, blue));
   __m512i sextant = _mm512_mask_blend_epi32(redLeads, _mm512_set1_epi32(3), _mm512_set1_epi32(1));
   const __mmask16 blueAbove = _mm512_cmpgt_epi32_mask(blue, maximum);
   maximum = _mm512_max_epi32(maximum, blue);
@@ -84,10 +85,10 @@ __m512i TransformLanes(__m512i pixels, const HueVectors& v) {
   const __m512i low = _mm512_srli_epi32(_mm512_sub_epi32(sum, spread), 1);
   const __m512i chroma = _mm512_sub_epi32(_mm512_srli_epi32(_mm512_add_epi32(sum, spread), 1), low);
 
-  const __m512i reciprocal = _mm512_ternarylogic_epi32(
-      LookupBytes(v.reciprocal[0], delta, deltaHigh),
-      _mm512_slli_epi32(LookupBytes(v.reciprocal[1], delta, deltaHigh), 8),
-      _mm512_slli_epi32(LookupBytes(v.reciprocal[2], delta, deltaHigh), 16), 0xFE);
+  const __m512i reciprocal =
+      _mm512_ternarylogic_epi32(LookupBytes(v.reciprocal[0], delta, deltaHigh),
+                                _mm512_slli_epi32(LookupBytes(v.reciprocal[1], delta, deltaHigh), 8),
+                                _mm512_slli_epi32(LookupBytes(v.reciprocal[2], delta, deltaHigh), 16), 0xFE);
   __m512i position = _mm512_srli_epi32(
       _mm512_add_epi32(_mm512_mullo_epi32(reciprocal, numerator), _mm512_set1_epi32(0x8000)), 16);
   position = _mm512_add_epi32(position, v.remainder);
@@ -101,8 +102,8 @@ __m512i TransformLanes(__m512i pixels, const HueVectors& v) {
   const __m512i grayChroma = _mm512_mullo_epi32(chroma, triple);
   const __m512i mask = _mm512_permutexvar_epi32(sextant, v.sextantMask);
   const __m512i multiplier = _mm512_permutexvar_epi32(sextant, v.sextantMultiplier);
-  const __m512i step = _mm512_srli_epi32(
-      _mm512_add_epi32(_mm512_mullo_epi32(chroma, position), _mm512_set1_epi32(128)), 8);
+  const __m512i step =
+      _mm512_srli_epi32(_mm512_add_epi32(_mm512_mullo_epi32(chroma, position), _mm512_set1_epi32(128)), 8);
   const __m512i coloured = _mm512_add_epi32(_mm512_add_epi32(grayLow, _mm512_and_si512(grayChroma, mask)),
                                             _mm512_mullo_epi32(step, multiplier));
   const __mmask16 gray = _mm512_cmpeq_epi32_mask(delta, _mm512_setzero_si512());
@@ -151,7 +152,7 @@ struct WordVectors {
   __m512i top;
   __m512i lowMask;
   __m128i shift;
-  __m512i toLanes;     // bytes of two 8-pixel word vectors to 16 B, G, R lanes
+  __m512i toLanes;       // bytes of two 8-pixel word vectors to 16 B, G, R lanes
   __m512i fromLanes[2];  // lane bytes back to the words of pixels 0..7 and 8..15
 };
 
@@ -161,10 +162,12 @@ WordVectors LoadWordVectors(int32_t sampleBits) {
   alignas(64) uint8_t toLanes[64];
   alignas(64) uint8_t fromLanes[2][64];
   for (int i = 0; i < 16; ++i) {
-    for (int c = 0; c < 4; ++c) toLanes[4 * i + c] = static_cast<uint8_t>((i < 8 ? 0 : 64) + 8 * (i % 8) + 2 * c);
+    for (int c = 0; c < 4; ++c)
+      toLanes[4 * i + c] = static_cast<uint8_t>((i < 8 ? 0 : 64) + 8 * (i % 8) + 2 * c);
   }
   for (int half = 0; half < 2; ++half) {
-    for (int b = 0; b < 64; ++b) fromLanes[half][b] = static_cast<uint8_t>(32 * half + 4 * (b / 8) + (b % 8) / 2);
+    for (int b = 0; b < 64; ++b)
+      fromLanes[half][b] = static_cast<uint8_t>(32 * half + 4 * (b / 8) + (b % 8) / 2);
   }
   WordVectors w;
   w.top = _mm512_set1_epi16(static_cast<int16_t>((1u << bits) - 1));
@@ -223,8 +226,9 @@ void TransformWordRowOfTriples(uint8_t* destination, const uint8_t* source, int 
     const int count = width - x < 16 ? width - x : 16;
     const __mmask32 first = FirstWords(3 * count < 24 ? 3 * count : 24);
     const __mmask32 second = FirstWords(3 * count - 24);
-    __m512i pixels[2] = {_mm512_permutexvar_epi16(spread, _mm512_maskz_loadu_epi16(first, source + 6 * x)),
-                         _mm512_permutexvar_epi16(spread, _mm512_maskz_loadu_epi16(second, source + 6 * x + 48))};
+    __m512i pixels[2] = {
+        _mm512_permutexvar_epi16(spread, _mm512_maskz_loadu_epi16(first, source + 6 * x)),
+        _mm512_permutexvar_epi16(spread, _mm512_maskz_loadu_epi16(second, source + 6 * x + 48))};
     TransformWordPixels(pixels, v, w);
     _mm512_mask_storeu_epi16(destination + 6 * x, first, _mm512_permutexvar_epi16(pack, pixels[0]));
     _mm512_mask_storeu_epi16(destination + 6 * x + 48, second, _mm512_permutexvar_epi16(pack, pixels[1]));
@@ -241,8 +245,8 @@ int HueSaturationBgr16Avx512Vbmi(uint8_t* destination, const uint8_t* source, co
   const auto* block = static_cast<const HueBlock*>(parameter);
   const bool vectorLayout = destinationStep == sourceStep && (sourceStep == 6 || sourceStep == 8);
   if (block == nullptr || block->lightness != 0 || !vectorLayout || !IsUsableWalk(walk, 6)) {
-    return HueSaturationBgr16(destination, source, rect, destinationX, destinationY, destinationStep, sourceStep,
-                              destinationStride, sourceStride, parameter, extra);
+    return HueSaturationBgr16(destination, source, rect, destinationX, destinationY, destinationStep,
+                              sourceStep, destinationStride, sourceStride, parameter, extra);
   }
   if (IsEmptyWalk(walk)) return 1;
   const HueVectors vectors = LoadHueVectors(*block);
@@ -265,8 +269,8 @@ int HueSaturationBgr8Avx512Vbmi(uint8_t* destination, const uint8_t* source, con
   const auto* block = static_cast<const HueBlock*>(parameter);
   const bool vectorLayout = destinationStep == sourceStep && (sourceStep == 3 || sourceStep == 4);
   if (block == nullptr || block->lightness != 0 || !vectorLayout || !IsUsableWalk(walk, 3)) {
-    return HueSaturationBgr8(destination, source, rect, destinationX, destinationY, destinationStep, sourceStep,
-                             destinationStride, sourceStride, parameter, extra);
+    return HueSaturationBgr8(destination, source, rect, destinationX, destinationY, destinationStep,
+                             sourceStep, destinationStride, sourceStride, parameter, extra);
   }
   if (IsEmptyWalk(walk)) return 1;
   const HueVectors vectors = LoadHueVectors(*block);

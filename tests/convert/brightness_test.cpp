@@ -35,7 +35,8 @@ TEST(BrightnessTables, EqualTheDoubleProductForEverySettingAndSample) {
     BuildBrightnessTable8(b, table8);
     BuildBrightnessTable16(b, table16.data());
     for (uint32_t i = 0; i < 256; ++i) ASSERT_EQ(table8[i], ReferenceBrightness(b, i, 255)) << b << " " << i;
-    for (uint32_t i = 0; i < 1024; ++i) ASSERT_EQ(table16[i], ReferenceBrightness(b, i, 1023)) << b << " " << i;
+    for (uint32_t i = 0; i < 1024; ++i)
+      ASSERT_EQ(table16[i], ReferenceBrightness(b, i, 1023)) << b << " " << i;
   }
 }
 
@@ -103,8 +104,9 @@ TEST_F(BrightnessKernelTest, SixteenBitKernelsTreatSamplesAbove1023As1023) {
     TestImage expected = source;
     ValueBlock block{-128};
     ReferenceMap(expected, source, {0, 0, 11, 3}, 0, 0, step == 2 ? 1 : 3, 2, ReferenceTable(-128, 1023));
-    ASSERT_EQ(RunKernel(step == 2 ? BrightnessMono16 : BrightnessBgr16, image, image, {0, 0, 11, 3}, 0, 0, &block),
-              1);
+    ASSERT_EQ(
+        RunKernel(step == 2 ? BrightnessMono16 : BrightnessBgr16, image, image, {0, 0, 11, 3}, 0, 0, &block),
+        1);
     EXPECT_EQ(image.bytes, expected.bytes) << step;
     EXPECT_EQ(image.Sample(0, 0, 0, 2), ReferenceBrightness(-128, 1023, 1023));
   }

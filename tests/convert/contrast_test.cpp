@@ -83,7 +83,8 @@ TEST_F(ContrastKernelTest, EveryVariantEqualsTheReferenceOnManySizes) {
           const int channels = step == 1 ? 1 : 3;
           ValueBlock block{step == 3 ? -90 : 45};
           ReferenceMap(expected, source, rect, 1, 3, channels, 1, test::ReferenceContrastTable8(block.value));
-          ASSERT_EQ(RunKernel(step == 1 ? variant.mono8 : variant.bgr8, actual, source, rect, 1, 3, &block), 1);
+          ASSERT_EQ(RunKernel(step == 1 ? variant.mono8 : variant.bgr8, actual, source, rect, 1, 3, &block),
+                    1);
           ASSERT_EQ(actual.bytes, expected.bytes) << width << "x" << height << " step " << step;
         }
       }

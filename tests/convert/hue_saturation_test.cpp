@@ -1,4 +1,5 @@
-// Hue and saturation against the literal steps, the hand-worked pixels, 16-bit handling and concurrent cameras.
+// Hue and saturation against the literal steps, the hand-worked pixels, 16-bit handling and concurrent
+// cameras.
 #include "convert/hue_saturation.h"
 
 #include <gtest/gtest.h>
@@ -64,7 +65,8 @@ TEST(HueSaturationPixel, GrayPassesUnchangedForAnySetting) {
       SaturationTables tables;
       BuildSaturationTables({hue, 0, saturation, 8}, &tables);
       for (int32_t v = 0; v < 256; ++v) {
-        ASSERT_EQ(TransformPixel(v, v, v, base, tables, HueRotationOf(hue)), static_cast<uint32_t>(v * 0x10101))
+        ASSERT_EQ(TransformPixel(v, v, v, base, tables, HueRotationOf(hue)),
+                  static_cast<uint32_t>(v * 0x10101))
             << hue << " " << saturation << " " << v;
       }
     }
@@ -159,7 +161,8 @@ TEST_F(HueSaturationKernelTest, SixteenBitVectorVariantEqualsScalar) {
           HueBlock block{width * 11 - 300, 0, height * 60 - 200, bits};
           ASSERT_EQ(RunKernel(HueSaturationBgr16, scalar, source, rect, 2, 1, &block), 1);
           ASSERT_EQ(RunKernel(vector, actual, source, rect, 2, 1, &block), 1);
-          ASSERT_EQ(actual.bytes, scalar.bytes) << width << "x" << height << " step " << step << " bits " << bits;
+          ASSERT_EQ(actual.bytes, scalar.bytes)
+              << width << "x" << height << " step " << step << " bits " << bits;
         }
       }
     }

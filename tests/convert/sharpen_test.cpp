@@ -56,8 +56,8 @@ class SharpenTest : public ::testing::Test {
       for (int height : {1, 4, 5, 6, 9}) {
         const int32_t amount = amounts_[(width + height) % 6];
         Compare(kernel, width, height, step, sampleBytes, amount, {0, 0, width, height}, 0, 0, maximum);
-        Compare(kernel, width, height, step, sampleBytes, amount, {width / 3, height / 4, width, height}, 3, 2,
-                maximum);
+        Compare(kernel, width, height, step, sampleBytes, amount, {width / 3, height / 4, width, height}, 3,
+                2, maximum);
       }
     }
   }

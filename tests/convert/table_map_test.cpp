@@ -42,7 +42,8 @@ class ByteTablePassTest : public ::testing::Test {
         TestImage scalar = background;
         TestImage vector = background;
         MapByteTable(WalkOver(scalar, source, rect, offset, offset / 3), channels, table.data());
-        SelectByteTablePass(kVbmi)(WalkOver(vector, source, rect, offset, offset / 3), channels, table.data());
+        SelectByteTablePass(kVbmi)(WalkOver(vector, source, rect, offset, offset / 3), channels,
+                                   table.data());
         ASSERT_EQ(scalar.bytes, vector.bytes) << width << "x" << height << " step " << step << " rect.left "
                                               << rect.left << " offset " << offset;
       }
