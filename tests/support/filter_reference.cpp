@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "convert/processor.h"
+
 namespace zirvo::test {
 
 uint32_t TestImage::Sample(int x, int y, int channel, int sampleBytes) const {
@@ -42,6 +44,21 @@ TestImage RandomWordImage(int width, int height, int step, uint32_t maximum, std
     }
   }
   return image;
+}
+
+std::vector<uint32_t> RunnableFeatureSets() {
+  std::vector<uint32_t> sets{0};
+  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") && __builtin_cpu_supports("bmi2")) {
+    sets.push_back(kFeatureAvx2);
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq")) {
+      sets.push_back(kFeatureAvx2 | kFeatureAvx512);
+      if (__builtin_cpu_supports("avx512vbmi")) {
+        sets.push_back(kFeatureAvx2 | kFeatureAvx512 | kFeatureAvx512Vbmi);
+      }
+    }
+  }
+  return sets;
 }
 
 int RunKernel(RectangleKernel kernel, TestImage& destination, const TestImage& source, const KernelRect& rect,
