@@ -52,7 +52,8 @@ HueVectors LoadHueVectors(const HueBlock& block) {
 }
 
 // Bytes B, G, R of each lane's low three bytes; the top byte is ignored.
-__m512i TransformLanes(__m512i pixels, const HueVectors& v) {
+// Inlined so the table registers stay in registers across the row loop.
+[[gnu::always_inline]] inline __m512i TransformLanes(__m512i pixels, const HueVectors& v) {
   const __m512i byteMask = _mm512_set1_epi32(0xFF);
   const __m512i blue = _mm512_and_si512(pixels, byteMask);
   const __m512i green = _mm512_and_si512(_mm512_srli_epi32(pixels, 8), byteMask);
