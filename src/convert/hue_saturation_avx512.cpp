@@ -1,6 +1,7 @@
-// Hue and saturation over 16 pixels at a time with AVX-512 (VBMI for the byte shuffles and the saturation
-// lookup). GCC 12 warns about the deliberately undefined pass-through operand inside its own unmasked AVX-512
-// intrinsics (a known false positive).
+// Hue and saturation over 16 pixels at a time with AVX-512 and VBMI byte shuffles.
+
+// GCC 12 warns about the deliberately undefined pass-through operand inside its
+// own unmasked AVX-512 intrinsics (a known false positive).
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>

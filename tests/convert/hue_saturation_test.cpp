@@ -1,5 +1,4 @@
-// Hue and saturation against the literal steps, the hand-worked pixels, 16-bit handling and concurrent
-// cameras.
+// Hue and saturation: literal steps, hand-worked pixels, 16-bit samples, concurrent cameras.
 #include "convert/hue_saturation.h"
 
 #include <gtest/gtest.h>
