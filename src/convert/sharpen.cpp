@@ -265,7 +265,8 @@ int SharpenBgr16Avx512(uint8_t* destination, const uint8_t* source, const Kernel
 }
 
 ToneKernels SelectSharpenKernels(uint32_t usableFeatures) {
-  if ((usableFeatures & kFeatureAvx512) != 0) {
+  // The AVX-512 file is compiled with VBMI as well, and the compiler does use its byte permutes.
+  if (HasAvx512Vbmi(usableFeatures)) {
     return {SharpenMono8Avx512, SharpenMono16Avx512, SharpenBgr8Avx512, SharpenBgr16Avx512};
   }
   if ((usableFeatures & kFeatureAvx2) != 0) {

@@ -28,8 +28,8 @@ struct Variant {
 std::vector<Variant> Variants() {
   return {{"baseline", SelectSharpenKernels(0), true},
           {"avx2", SelectSharpenKernels(kFeatureAvx2), __builtin_cpu_supports("avx2") != 0},
-          {"avx512", SelectSharpenKernels(kFeatureAvx2 | kFeatureAvx512),
-           __builtin_cpu_supports("avx512bw") != 0}};
+          {"avx512", SelectSharpenKernels(kFeatureAvx2 | kFeatureAvx512 | kFeatureAvx512Vbmi),
+           __builtin_cpu_supports("avx512vbmi") != 0}};
 }
 
 class SharpenTest : public ::testing::Test {
@@ -138,6 +138,13 @@ TEST_F(SharpenTest, InPlaceEqualsSharpeningFromACopy) {
       EXPECT_EQ(inPlace.bytes, fromCopy.bytes) << variant.name << " step " << step;
     }
   }
+}
+
+TEST(SelectSharpenKernels, NeedsVbmiForTheAvx512Variant) {
+  EXPECT_EQ(SelectSharpenKernels(0).bgr8, SharpenBgr8);
+  EXPECT_EQ(SelectSharpenKernels(kFeatureAvx2).bgr8, SharpenBgr8Avx2);
+  EXPECT_EQ(SelectSharpenKernels(kFeatureAvx2 | kFeatureAvx512).bgr8, SharpenBgr8Avx2);
+  EXPECT_EQ(SelectSharpenKernels(kFeatureAvx2 | kFeatureAvx512 | kFeatureAvx512Vbmi).bgr8, SharpenBgr8Avx512);
 }
 
 TEST_F(SharpenTest, MisalignedWordsAndMissingParameterAreRefused) {
