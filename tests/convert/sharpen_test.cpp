@@ -137,6 +137,13 @@ TEST_F(SharpenTest, InPlaceEqualsSharpeningFromACopy) {
       ASSERT_EQ(RunKernel(variant.kernels.bgr8, inPlace, inPlace, {0, 0, 29, 11}, 0, 0, &block), 1);
       EXPECT_EQ(inPlace.bytes, fromCopy.bytes) << variant.name << " step " << step;
     }
+    const TestImage original = RandomWordImage(19, 8, 6, 1023, random_);
+    TestImage fromCopy = original;
+    TestImage inPlace = original;
+    ValueBlock block{9};
+    ASSERT_EQ(RunKernel(variant.kernels.bgr16, fromCopy, original, {0, 0, 19, 8}, 0, 0, &block), 1);
+    ASSERT_EQ(RunKernel(variant.kernels.bgr16, inPlace, inPlace, {0, 0, 19, 8}, 0, 0, &block), 1);
+    EXPECT_EQ(inPlace.bytes, fromCopy.bytes) << variant.name << " 16-bit";
   }
 }
 
