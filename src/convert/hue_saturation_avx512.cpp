@@ -112,35 +112,148 @@ HueVectors LoadHueVectors(const HueBlock& block) {
   return _mm512_mask_blend_epi32(gray, coloured, grayLow);
 }
 
-__mmask64 FirstBytes(int count) { return count >= 64 ? ~__mmask64{0} : (__mmask64{1} << count) - 1; }
 
-// 3-byte pixels: spread to 4-byte lanes, transform, pack back.
-void TransformRowOfTriples(uint8_t* destination, const uint8_t* source, int width, const HueVectors& v) {
-  alignas(64) uint8_t spreadIndex[64];
-  alignas(64) uint8_t packIndex[64];
-  for (int i = 0; i < 64; ++i) {
-    spreadIndex[i] = static_cast<uint8_t>((i / 4) * 3 + (i % 4 < 3 ? i % 4 : 0));
-    packIndex[i] = static_cast<uint8_t>((i / 3) * 4 + i % 3);
+// Byte pixels, 32 at a time in 16-bit lanes: every intermediate fits 16 bits,
+// Q = Qhigh * 65536 + Qlow splits the one wide product, and each channel adds
+// its share of chroma and step separately (the packed sum never carries).
+struct WideVectors {
+  __m512i chromaSelect[3];  // per sextant: 0xFFFF where the channel takes chroma
+  __m512i stepSign[3];      // per sextant: +1, -1 or 0 times step for the channel
+  __m512i gather[3];        // pixel bytes to the low bytes of each channel's words
+  __m512i scatterFirst;     // channel words back to bytes 0..63 of the pixels
+  __m512i scatterSecond;    // and to bytes 64..127
+  __mmask64 redFirst;       // red bytes among them
+  __mmask64 redSecond;
+};
+
+WideVectors LoadWideVectors(int step) {
+  alignas(64) int16_t select[3][32] = {};
+  alignas(64) int16_t sign[3][32] = {};
+  constexpr uint32_t kMask[6] = {0xFF00FF, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF};
+  constexpr int32_t kMultiplier[6] = {-1, 256, -65536, 1, -256, 65536};
+  for (int sextant = 0; sextant < 12; ++sextant) {
+    for (int c = 0; c < 3; ++c) {
+      select[c][sextant] = (kMask[sextant % 6] >> (8 * c)) & 0xFF ? int16_t{-1} : int16_t{0};
+      const int32_t multiplier = kMultiplier[sextant % 6];
+      const int32_t magnitude = multiplier < 0 ? -multiplier : multiplier;
+      if (magnitude == (1 << (8 * c))) sign[c][sextant] = multiplier < 0 ? -1 : 1;
+    }
   }
-  const __m512i spread = _mm512_load_si512(spreadIndex);
-  const __m512i pack = _mm512_load_si512(packIndex);
-  for (int x = 0; x < width; x += 16) {
-    const __mmask64 bytes = FirstBytes(3 * (width - x < 16 ? width - x : 16));
-    const __m512i raw = _mm512_maskz_loadu_epi8(bytes, source + 3 * x);
-    const __m512i lanes = _mm512_permutexvar_epi8(spread, raw);
-    const __m512i result = TransformLanes(lanes, v);
-    _mm512_mask_storeu_epi8(destination + 3 * x, bytes, _mm512_permutexvar_epi8(pack, result));
+  alignas(64) uint8_t gather[3][64] = {};
+  for (int c = 0; c < 3; ++c) {
+    for (int i = 0; i < 32; ++i) gather[c][2 * i] = static_cast<uint8_t>(step * i + c);
+  }
+  // Output byte j is channel j % step of pixel j / step: the low byte of word j / step.
+  alignas(64) uint8_t scatter[2][64];
+  uint64_t red[2] = {0, 0};
+  for (int half = 0; half < 2; ++half) {
+    for (int b = 0; b < 64; ++b) {
+      const int j = 64 * half + b;
+      const int channel = j % step;
+      scatter[half][b] = static_cast<uint8_t>((channel == 1 ? 64 : 0) + 2 * (j / step));
+      if (channel == 2) red[half] |= uint64_t{1} << b;
+    }
+  }
+  WideVectors w;
+  for (int c = 0; c < 3; ++c) {
+    w.chromaSelect[c] = _mm512_load_si512(select[c]);
+    w.stepSign[c] = _mm512_load_si512(sign[c]);
+    w.gather[c] = _mm512_load_si512(gather[c]);
+  }
+  w.scatterFirst = _mm512_load_si512(scatter[0]);
+  w.scatterSecond = _mm512_load_si512(scatter[1]);
+  w.redFirst = red[0];
+  w.redSecond = red[1];
+  return w;
+}
+
+// Channel words (values 0..255) of 32 pixels in, turned channel words out.
+[[gnu::always_inline]] inline void TransformWide(__m512i channels[3], const HueVectors& v,
+                                                 const WideVectors& w) {
+  const __m512i blue = channels[0];
+  const __m512i green = channels[1];
+  const __m512i red = channels[2];
+  const __mmask32 redLeads = _mm512_cmpge_epu16_mask(red, green);
+  __m512i maximum = _mm512_max_epu16(red, green);
+  __m512i minimum = _mm512_min_epu16(red, green);
+  __m512i numerator =
+      _mm512_mask_blend_epi16(redLeads, _mm512_sub_epi16(blue, red), _mm512_sub_epi16(green, blue));
+  __m512i sextant = _mm512_mask_blend_epi16(redLeads, _mm512_set1_epi16(3), _mm512_set1_epi16(1));
+  const __mmask32 blueAbove = _mm512_cmpgt_epu16_mask(blue, maximum);
+  maximum = _mm512_max_epu16(maximum, blue);
+  numerator = _mm512_mask_mov_epi16(numerator, blueAbove, _mm512_sub_epi16(red, green));
+  sextant = _mm512_mask_mov_epi16(sextant, blueAbove, _mm512_set1_epi16(5));
+  minimum = _mm512_min_epu16(minimum, blue);
+  const __m512i delta = _mm512_sub_epi16(maximum, minimum);
+  const __mmask32 wraps = _mm512_cmplt_epi16_mask(numerator, _mm512_setzero_si512());
+  sextant = _mm512_mask_sub_epi16(sextant, wraps, sextant, _mm512_set1_epi16(1));
+  numerator = _mm512_mask_add_epi16(numerator, wraps, numerator, delta);
+
+  const __m512i sum = _mm512_add_epi16(maximum, minimum);
+  const __m512i cap = _mm512_min_epi16(sum, _mm512_sub_epi16(_mm512_set1_epi16(511), sum));
+  // Words hold delta in their low byte; entry 0 of every byte table is 0.
+  const __mmask64 deltaHigh = _mm512_movepi8_mask(delta);
+  const __m512i spread = _mm512_min_epi16(LookupBytes(v.saturation, delta, deltaHigh), cap);
+  const __m512i low = _mm512_srli_epi16(_mm512_sub_epi16(sum, spread), 1);
+  const __m512i chroma = _mm512_sub_epi16(_mm512_srli_epi16(_mm512_add_epi16(sum, spread), 1), low);
+
+  const __m512i reciprocalLow =
+      _mm512_or_si512(LookupBytes(v.reciprocal[0], delta, deltaHigh),
+                      _mm512_slli_epi16(LookupBytes(v.reciprocal[1], delta, deltaHigh), 8));
+  const __m512i reciprocalHigh = LookupBytes(v.reciprocal[2], delta, deltaHigh);
+  // (Q * num + 0x8000) >> 16 = Qhigh * num + high half of Qlow * num + bit 15 of its low half.
+  __m512i position = _mm512_add_epi16(_mm512_mullo_epi16(reciprocalHigh, numerator),
+                                      _mm512_mulhi_epu16(reciprocalLow, numerator));
+  position = _mm512_add_epi16(position, _mm512_srli_epi16(_mm512_mullo_epi16(reciprocalLow, numerator), 15));
+  position = _mm512_add_epi16(
+      position,
+      _mm512_set1_epi16(static_cast<int16_t>(_mm_cvtsi128_si32(_mm512_castsi512_si128(v.remainder)))));
+  sextant = _mm512_add_epi16(
+      sextant,
+      _mm512_set1_epi16(static_cast<int16_t>(_mm_cvtsi128_si32(_mm512_castsi512_si128(v.sextants)))));
+  const __mmask32 carries = _mm512_cmpge_epu16_mask(position, _mm512_set1_epi16(255));
+  position = _mm512_mask_sub_epi16(position, carries, position, _mm512_set1_epi16(255));
+  sextant = _mm512_mask_add_epi16(sextant, carries, sextant, _mm512_set1_epi16(1));
+  const __m512i step =
+      _mm512_srli_epi16(_mm512_add_epi16(_mm512_mullo_epi16(chroma, position), _mm512_set1_epi16(128)), 8);
+  for (int c = 0; c < 3; ++c) {
+    const __m512i withChroma =
+        _mm512_add_epi16(low, _mm512_and_si512(chroma, _mm512_permutexvar_epi16(sextant, w.chromaSelect[c])));
+    channels[c] = _mm512_add_epi16(
+        withChroma, _mm512_mullo_epi16(step, _mm512_permutexvar_epi16(sextant, w.stepSign[c])));
   }
 }
 
-// 4-byte pixels: the fourth byte of each destination pixel is never written.
-void TransformRowOfQuads(uint8_t* destination, const uint8_t* source, int width, const HueVectors& v) {
-  for (int x = 0; x < width; x += 16) {
-    const int count = width - x < 16 ? width - x : 16;
-    const __mmask64 bytes = FirstBytes(4 * count);
-    const __m512i raw = _mm512_maskz_loadu_epi8(bytes, source + 4 * x);
-    const __m512i result = TransformLanes(raw, v);
-    _mm512_mask_storeu_epi8(destination + 4 * x, bytes & __mmask64{0x7777777777777777ull}, result);
+__mmask64 BytesFrom(int64_t count) {
+  if (count <= 0) return 0;
+  return count >= 64 ? ~__mmask64{0} : (__mmask64{1} << count) - 1;
+}
+
+// Pixels of `step` bytes (3 or 4); with 4 the fourth byte is never written.
+void TransformRowWide(uint8_t* destination, const uint8_t* source, int width, int step, const HueVectors& v,
+                      const WideVectors& w) {
+  const __mmask64 keep = step == 4 ? __mmask64{0x7777777777777777ull} : ~__mmask64{0};
+  constexpr __mmask64 kLowBytes = 0x5555555555555555ull;
+  for (int x = 0; x < width; x += 32) {
+    const int64_t bytes = static_cast<int64_t>(width - x < 32 ? width - x : 32) * step;
+    const __mmask64 first = BytesFrom(bytes);
+    const __mmask64 second = BytesFrom(bytes - 64);
+    const uint8_t* in = source + static_cast<int64_t>(x) * step;
+    const __m512i raw0 = _mm512_maskz_loadu_epi8(first, in);
+    const __m512i raw1 = _mm512_maskz_loadu_epi8(second, in + 64);
+    __m512i channels[3];
+    for (int c = 0; c < 3; ++c)
+      channels[c] = _mm512_maskz_permutex2var_epi8(kLowBytes, raw0, w.gather[c], raw1);
+    TransformWide(channels, v, w);
+    uint8_t* out = destination + static_cast<int64_t>(x) * step;
+    const __m512i out0 =
+        _mm512_mask_permutexvar_epi8(_mm512_permutex2var_epi8(channels[0], w.scatterFirst, channels[1]),
+                                     w.redFirst, w.scatterFirst, channels[2]);
+    const __m512i out1 =
+        _mm512_mask_permutexvar_epi8(_mm512_permutex2var_epi8(channels[0], w.scatterSecond, channels[1]),
+                                     w.redSecond, w.scatterSecond, channels[2]);
+    _mm512_mask_storeu_epi8(out, first & keep, out0);
+    _mm512_mask_storeu_epi8(out + 64, second & keep, out1);
   }
 }
 
@@ -276,12 +389,9 @@ int HueSaturationBgr8Avx512Vbmi(uint8_t* destination, const uint8_t* source, con
   }
   if (IsEmptyWalk(walk)) return 1;
   const HueVectors vectors = LoadHueVectors(*block);
+  const WideVectors wide = LoadWideVectors(sourceStep);
   for (int y = rect.top; y < rect.bottom; ++y) {
-    if (sourceStep == 3) {
-      TransformRowOfTriples(walk.DestinationRow(y), walk.SourceRow(y), rect.Width(), vectors);
-    } else {
-      TransformRowOfQuads(walk.DestinationRow(y), walk.SourceRow(y), rect.Width(), vectors);
-    }
+    TransformRowWide(walk.DestinationRow(y), walk.SourceRow(y), rect.Width(), sourceStep, vectors, wide);
   }
   return 1;
 }
