@@ -180,7 +180,7 @@ TEST_F(HueSaturationKernelTest, SixteenBitVectorVariantEqualsScalar) {
   if (!__builtin_cpu_supports("avx512vbmi")) GTEST_SKIP() << "no AVX-512 VBMI";
   const RectangleKernel vector = SelectHueSaturationBgr16(kAllFeatures);
   ASSERT_NE(vector, HueSaturationBgr16);
-  for (int width : {1, 4, 5, 7, 8, 9, 15, 16, 17, 31, 32, 33, 50}) {
+  for (int width : {1, 4, 5, 7, 8, 9, 15, 16, 17, 21, 22, 31, 32, 33, 50, 63, 64, 65}) {
     for (int height : {1, 4, 5}) {
       for (int step : {6, 8}) {
         for (int32_t bits : {8, 10, 12, 16, 3, 40}) {
