@@ -194,9 +194,20 @@ struct WordVectors {
   __m128i shift;
   __m512i gather[3];        // word index of channel c of pixel i within a block of 32 pixels
   __mmask32 gatherHigh[3];  // lanes whose word lies in the second pair of registers
+  __m512i scatter[4];       // per word of each output register: its pixel, plus 32 for green
   __mmask32 scatterRed[4];  // red words of each output register
   int wordsPerPixel;
 };
+
+// Index of output register k: pixel j / wordsPerPixel, plus 32 for green.
+__m512i ScatterIndex(int k, int wordsPerPixel) {
+  alignas(64) uint16_t index[32];
+  for (int m = 0; m < 32; ++m) {
+    const int j = 32 * k + m;
+    index[m] = static_cast<uint16_t>((j % wordsPerPixel == 1 ? 32 : 0) + j / wordsPerPixel);
+  }
+  return _mm512_load_si512(index);
+}
 
 WordVectors LoadWordVectors(int32_t sampleBits, int wordsPerPixel) {
   const int bits = sampleBits < 8 ? 8 : sampleBits > 16 ? 16 : sampleBits;
@@ -223,18 +234,9 @@ WordVectors LoadWordVectors(int32_t sampleBits, int wordsPerPixel) {
       if ((32 * k + m) % wordsPerPixel == 2) red |= 1u << m;
     }
     w.scatterRed[k] = red;
+    w.scatter[k] = ScatterIndex(k, wordsPerPixel);
   }
   return w;
-}
-
-// Index of output register k: pixel j / wordsPerPixel, plus 32 for green.
-__m512i ScatterIndex(int k, int wordsPerPixel) {
-  alignas(64) uint16_t index[32];
-  for (int m = 0; m < 32; ++m) {
-    const int j = 32 * k + m;
-    index[m] = static_cast<uint16_t>((j % wordsPerPixel == 1 ? 32 : 0) + j / wordsPerPixel);
-  }
-  return _mm512_load_si512(index);
 }
 
 __mmask32 WordsFrom(int64_t count) {
@@ -244,7 +246,7 @@ __mmask32 WordsFrom(int64_t count) {
 
 // 32 pixels of 3 or 4 words per step; a fourth word is never written.
 void TransformWordRow(uint8_t* destination, const uint8_t* source, int width, const HueVectors& v,
-                      const WordVectors& w, const __m512i scatter[4], const WideVectors& wide) {
+                      const WordVectors& w, const WideVectors& wide) {
   const int registers = w.wordsPerPixel == 4 ? 4 : 3;
   const __mmask32 keep = w.wordsPerPixel == 4 ? __mmask32{0x77777777u} : ~__mmask32{0};
   for (int x = 0; x < width; x += 32) {
@@ -268,9 +270,9 @@ void TransformWordRow(uint8_t* destination, const uint8_t* source, int width, co
     }
     TransformWide(channels, v, wide);
     for (int k = 0; k < registers; ++k) {
-      const __m512i blueGreen = _mm512_permutex2var_epi16(channels[0], scatter[k], channels[1]);
+      const __m512i blueGreen = _mm512_permutex2var_epi16(channels[0], w.scatter[k], channels[1]);
       const __m512i turnedWords =
-          _mm512_mask_permutexvar_epi16(blueGreen, w.scatterRed[k], scatter[k], channels[2]);
+          _mm512_mask_permutexvar_epi16(blueGreen, w.scatterRed[k], w.scatter[k], channels[2]);
       const __m512i result = _mm512_or_si512(_mm512_sll_epi16(turnedWords, w.shift), kept[k]);
       _mm512_mask_storeu_epi16(out + 64 * k, WordsFrom(words - 32 * k) & keep, result);
     }
@@ -294,10 +296,8 @@ int HueSaturationBgr16Avx512Vbmi(uint8_t* destination, const uint8_t* source, co
   const HueVectors vectors = LoadHueVectors(*block);
   const WideVectors wide = LoadWideVectors(3);
   const WordVectors words = LoadWordVectors(block->sampleBits, sourceStep / 2);
-  __m512i scatter[4];
-  for (int k = 0; k < 4; ++k) scatter[k] = ScatterIndex(k, sourceStep / 2);
   for (int y = rect.top; y < rect.bottom; ++y) {
-    TransformWordRow(walk.DestinationRow(y), walk.SourceRow(y), rect.Width(), vectors, words, scatter, wide);
+    TransformWordRow(walk.DestinationRow(y), walk.SourceRow(y), rect.Width(), vectors, words, wide);
   }
   return 1;
 }
