@@ -132,6 +132,23 @@ TEST_F(SettingsPersistenceTest, VideoFormatReadsPresentValuesAndKeepsMissingOnes
   EXPECT_EQ(format.halfClock, 3);
 }
 
+TEST_F(SettingsPersistenceTest, VideoFormatKeepsTheColorModeWhenTheStoredOneIsNoCode) {
+  VideoFormatSettings format{3, 0, 10, 0};
+  for (int32_t stored : {6, -1, 64}) {
+    Store("", {{"Color", stored}, {"SubSample", 2}});
+    EXPECT_EQ(loadVideoFormat(format, errors_), 1);
+    EXPECT_EQ(format.colorMode, 3) << stored;
+    EXPECT_EQ(format.subSampleMode, 2) << stored;
+  }
+  Store("", {{"Color", 5}});
+  loadVideoFormat(format, errors_);
+  EXPECT_EQ(format.colorMode, 5);
+  Store("", {{"Color", 0}});
+  loadVideoFormat(format, errors_);
+  EXPECT_EQ(format.colorMode, 0);
+  EXPECT_TRUE(errors_.codes.empty());
+}
+
 TEST_F(SettingsPersistenceTest, AnalogWithoutKeyTakesDefaults) {
   AnalogSettings analog;
   EXPECT_EQ(loadAnalog(0, analog), 1);
