@@ -289,6 +289,19 @@ TEST_F(SettingsPersistenceTest, PresetLookupWithoutMatchOrKeyReportsFour) {
   EXPECT_EQ(size, (CameraSizeSettings{1, 2, 3, 4, 5, 6, 7}));
 }
 
+TEST_F(SettingsPersistenceTest, PresetLookupDoesNotSeePresetsBeyondAGap) {
+  Store("Size_00", {{"EH", 4384}, {"EV", 3288}});
+  Store("Size_01", {{"EH", 640}, {"EV", 480}});
+  Store("Size_03", {{"EH", 320}, {"EV", 240}, {"EHS", 4}});
+  CameraSizeSettings size{1, 2, 3, 4, 5, 6, 7};
+  EXPECT_EQ(findPreset(320, 240, size, errors_), 0);
+  EXPECT_EQ(errors_.codes, std::vector<int>{4});
+  EXPECT_EQ(size, (CameraSizeSettings{1, 2, 3, 4, 5, 6, 7}));
+  EXPECT_EQ(findPreset(640, 480, size, errors_), 1);
+  // Values missing from the preset read as the dialog's start values.
+  EXPECT_EQ(size, (CameraSizeSettings{0, 0, 640, 480, 0, 0, 10}));
+}
+
 TEST_F(SettingsPersistenceTest, DamagedFileLoadsLikeAFirstRun) {
   config_.WriteSettingsFile("Size=0\n[Size_00\n");
   CameraSizeSettings size;
