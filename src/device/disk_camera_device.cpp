@@ -22,7 +22,7 @@ constexpr uint32_t kPauseAckWaitMilliseconds = 1000;
 constexpr uint32_t kPausedSleepMilliseconds = 10;
 
 bool IsCameraEntry(const std::string& text, const std::string& model) {
-  if (text.size() + 1 >= kEnumerationValueBytes) return false;
+  if (text.size() + 1 > kEnumerationValueBytes) return false;
   return text.find("KELVOR") != std::string::npos && text.find("USB3.0") != std::string::npos &&
          text.find(model) != std::string::npos && text.find("DS") == std::string::npos;
 }

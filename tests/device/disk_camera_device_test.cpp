@@ -44,9 +44,10 @@ TEST_F(DeviceDiscoveryTest, ScanCountsOnlyTextsWithAllWordsAndWithoutDS) {
 
 TEST_F(DeviceDiscoveryTest, TextThatDoesNotFitTheValueBufferIsSkipped) {
   std::string fits = kCameraText;
-  fits.resize(254, 'x');
+  // 255 characters and the terminator fill the 256-byte buffer exactly.
+  fits.resize(255, 'x');
   std::string tooLong = kCameraText;
-  tooLong.resize(255, 'x');
+  tooLong.resize(256, 'x');
   ZirvoSim_AddEnumEntry(fits.c_str());
   ZirvoSim_AddEnumEntry(tooLong.c_str());
   Model7730Device device;
