@@ -521,10 +521,18 @@ TEST_F(FrameTransferTest, StalledReadyFlagTimesOutOnThePlainPath) {
   ASSERT_EQ(device_->SetCaptureWindow(0, 0, 64, 48, 0), 0);
   device_->SetTimeout(200);
   ZirvoSim_SetStall(camera_, 1);
+  ZirvoSim_ClearLog(camera_);
   ASSERT_EQ(device_->StartStreaming(), 0);
   EXPECT_TRUE(Eventually([&] { return device_->GetFrameStatus() == 1; }));
   EXPECT_EQ(device_->GetFrameCounter(), 0);
   device_->StopStreaming();
+  // One poll per unit of time-out, then no frame-area read at all.
+  int polls = 0;
+  for (const ZirvoSimExchange& exchange : ReadLog(camera_)) {
+    EXPECT_FALSE(!exchange.write && exchange.offset == device_test::kFrameArea);
+    polls += !exchange.write && exchange.offset == device_test::kReplySector;
+  }
+  EXPECT_EQ(polls, 200);
 }
 
 TEST_F(FrameTransferTest, StalledFrameReadFailsAfterTheCameraGivesUp) {
