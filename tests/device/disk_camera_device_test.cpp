@@ -663,13 +663,14 @@ TEST_F(FrameTransferTest, ConsumerCopiesNeverMeetTheProducersWrites) {
 // Time that moves 250 ms with every frame the device has read.
 class FramePacedClock : public platform::Clock {
  public:
-  explicit FramePacedClock(const DiskCameraDevice& device) : device_(device) {}
-  uint32_t TimeGetTime() override { return 250u * uint32_t(device_.GetFrameCounter()); }
+  explicit FramePacedClock(const DiskCameraDevice& device, uint32_t start = 0) : device_(device), start_(start) {}
+  uint32_t TimeGetTime() override { return start_ + 250u * uint32_t(device_.GetFrameCounter()); }
   uint32_t GetTickCount() override { return TimeGetTime(); }
   void Sleep(uint32_t) override { std::this_thread::yield(); }
 
  private:
   const DiskCameraDevice& device_;
+  const uint32_t start_;
 };
 
 TEST_F(FrameTransferTest, FrameRateIsFramesPerMeasuredSecond) {
@@ -683,6 +684,18 @@ TEST_F(FrameTransferTest, FrameRateIsFramesPerMeasuredSecond) {
   platform::SetClock(previous);
   ASSERT_TRUE(measured);
   // Five frames in 1250 ms: the first interval longer than a second.
+  EXPECT_FLOAT_EQ(device_->GetFrameRate(), 4.0f);
+}
+
+TEST_F(FrameTransferTest, FrameRateIntervalSpansTheClockWrap) {
+  OpenSmallWindow();
+  FramePacedClock frameClock(*device_, 0xFFFFFF00u);
+  platform::Clock* previous = platform::SetClock(&frameClock);
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  const bool measured = Eventually([&] { return device_->GetFrameRate() != 0.0f; });
+  device_->StopStreaming();
+  platform::SetClock(previous);
+  ASSERT_TRUE(measured);
   EXPECT_FLOAT_EQ(device_->GetFrameRate(), 4.0f);
 }
 
