@@ -424,8 +424,16 @@ TEST_F(Model7730DeviceTest, OtherChipReappliesGainExposureAndFlipAfterStart) {
   ZirvoSim_ClearLog(camera_);
   ASSERT_EQ(device_->StartStreaming(), 0);
   const std::vector<int> addresses = WrittenAddresses();
+  std::vector<uint32_t> times;
+  for (const ZirvoSimExchange& exchange : ReadLog(camera_)) {
+    if (exchange.write && exchange.command[0] == 0x20 && exchange.command[1] == 0x00) times.push_back(exchange.time_ms);
+  }
   device_->StopStreaming();
   EXPECT_EQ(addresses, (std::vector<int>{0x305E, 0x0202, 0x3040}));
+  // 100 ms between the re-applied settings.
+  ASSERT_EQ(times.size(), 3u);
+  EXPECT_GE(times[1] - times[0], 100u);
+  EXPECT_GE(times[2] - times[1], 100u);
   EXPECT_EQ(Register(0x305E), 0x1014);
   EXPECT_EQ(Register(0x0202), 300);
   EXPECT_EQ(Register(0x3040), 0x8041);
