@@ -204,7 +204,20 @@ TEST_F(ByteRegisterTest, BaseOperationsWithoutEffectGiveTheirFixedResults) {
   EXPECT_EQ(device_.GetIoPort(&port), 0);
   EXPECT_EQ(port, 0x77);
   EXPECT_EQ(device_.ReadSromId(0, &port), 0);
-  EXPECT_TRUE(CommandHeaders(camera_).empty());
+  EXPECT_EQ(port, 0x77);
+  EXPECT_EQ(device_.Reserved10(), 0);
+  EXPECT_EQ(device_.Reserved27(0), 0);
+  EXPECT_EQ(device_.Reserved28(), 0);
+  EXPECT_EQ(device_.Reserved29(1), 0);
+  int reserved = 0x55;
+  EXPECT_EQ(device_.Reserved30(&reserved), 0);
+  EXPECT_EQ(reserved, 0x55);
+  EXPECT_EQ(device_.SetIoPort(1), 0);
+  EXPECT_EQ(device_.WriteSromId(0, 1), 0);
+  EXPECT_EQ(device_.SetSampleWidth(1), 0);
+  EXPECT_EQ(device_.GetMirrorH(), 0);
+  EXPECT_EQ(device_.GetMirrorV(), 0);
+  EXPECT_TRUE(ReadLog(camera_).empty());
 }
 
 TEST_F(ByteRegisterTest, TimeoutAcceptsOneToTenThousand) {
