@@ -305,6 +305,9 @@ void DiskCameraDevice::TransferLoop() {
   uint32_t intervalStart = platform::TimeGetTime();
   while (TransferContinues()) {
     ReadOnePass(intervalFrames, intervalStart);
+    // A failed read ends the thread without acknowledging a pause: the pause
+    // then runs into its time-out and the register change is abandoned.
+    if (state_.load() == TransferState::Failed) break;
     if (pauseWaiting_.load()) pauseAcknowledged_.Set();
     if (state_.load() == TransferState::Paused) platform::Sleep(kPausedSleepMilliseconds);
   }

@@ -637,6 +637,28 @@ TEST_F(FrameTransferTest, FailureDuringAPauseIsNotHiddenByTheResume) {
   device_->StopStreaming();
 }
 
+TEST_F(FrameTransferTest, ReadFailingDuringAPauseAbandonsTheRegisterChange) {
+  OpenStallingCamera();
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(1));
+  // The next frame read blocks until the camera is unplugged under the pause.
+  const uint32_t start = clock_.TimeGetTime();
+  ZirvoSim_SetStall(camera_, 1);
+  ASSERT_TRUE(Eventually([&] { return clock_.TimeGetTime() - start > 50; }));
+  std::thread unplug([&] {
+    Eventually([&] { return device_->GetTransferState() == TransferState::Paused; });
+    ZirvoSim_Unplug(camera_);
+  });
+  const int windowResult = device_->SetCaptureWindow(0, 0, 32, 24, 0);
+  unplug.join();
+  EXPECT_EQ(windowResult, 20);
+  int width = 0;
+  device_->GetCaptureWindow(nullptr, nullptr, &width, nullptr, nullptr);
+  EXPECT_EQ(width, 64);
+  EXPECT_EQ(device_->GetFrameStatus(), 1);
+  device_->StopStreaming();
+}
+
 TEST_F(FrameTransferTest, PauseIsRefusedWhileAnotherWaits) {
   OpenCamera();
   // Nothing acknowledges here, so the first wait runs its full second.
