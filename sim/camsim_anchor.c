@@ -1,2 +1,0 @@
-/* Keeps the simulator library non-empty on every platform. */
-int zirvo_camsim_anchor;

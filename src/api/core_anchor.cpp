@@ -1,2 +1,0 @@
-// Keeps the core library non-empty while subsystems are added.
-namespace zirvo { int core_anchor; }
