@@ -11,11 +11,10 @@ namespace zirvo {
 
 namespace {
 
-// The step is a single-precision value; its product with a 32-bit index is
-// exact in double precision, so the truncation equals that of a product in
-// extended precision.
+// The step is a single-precision value; its product with a 32-bit index
+// needs 55 bits, which only extended precision holds exactly.
 int32_t SourceIndex(float step, int32_t index, int32_t extent) {
-  double product = static_cast<double>(step) * index;
+  long double product = static_cast<long double>(step) * index;
   int64_t position = static_cast<int64_t>(product);
   return static_cast<int32_t>(std::clamp<int64_t>(position, 0, extent - 1));
 }
