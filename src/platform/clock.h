@@ -24,6 +24,11 @@ void Sleep(uint32_t milliseconds);
 // Tests only; `clock` must outlive its use. Null restores the system clock.
 Clock* SetClock(Clock* clock);
 
+// The clock in force now, and the operating system's own.
+Clock& CurrentClock();
+Clock& SystemClock();
+bool UsingSystemClock();
+
 // A clock that stands still until told to move; Sleep advances it by the
 // time slept (and yields), so code that sleeps sees time pass at once.
 class ManualClock : public Clock {

@@ -14,6 +14,8 @@ bool ReadDiskEnumeration(std::vector<std::string>& texts);
 
 // Texts registered by the camera simulator, beside the host's own.
 void AddDiskEnumerationText(const std::string& text);
+// Removes one registration of `text` (a simulated camera unplugged).
+void RemoveDiskEnumerationText(const std::string& text);
 void ResetDiskEnumerationTexts();
 
 }  // namespace zirvo::platform

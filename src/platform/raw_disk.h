@@ -56,5 +56,6 @@ bool AttachVirtualDisk(int drive, std::shared_ptr<VirtualDisk> disk);
 void DetachVirtualDisk(int drive);
 // While hidden, drive numbers resolve to virtual disks only (tests).
 void SetHostDisksHidden(bool hidden);
+bool HostDisksHidden();
 
 }  // namespace zirvo::platform

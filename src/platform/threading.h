@@ -45,7 +45,10 @@ class ManualResetEvent {
   void Set();
   void Reset();
   // True when signalled within `milliseconds` (kInfinite waits without limit).
+  // Under a replaced clock the time-out runs on that clock and the wait counts
+  // as sleeping: a ManualClock moves on while a finite wait lasts.
   bool Wait(uint32_t milliseconds);
+  bool IsSet() const;
 
  private:
   struct State;

@@ -1,35 +1,58 @@
-// Threads and manual-reset events of the platform layer.
+// Threads and manual-reset events, on the system clock and on a manual clock.
 #include "platform/threading.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <thread>
+
+#include "platform/clock.h"
+#include "support/sim_fixture.h"
 
 namespace zirvo::platform {
 namespace {
 
-TEST(ThreadTest, RunsTheBodyAndJoins) {
+TEST(ThreadTest, RunsItsBodyAndJoins) {
   std::atomic<int> runs{0};
   Thread thread;
+  EXPECT_FALSE(thread.IsStarted());
+  EXPECT_EQ(0u, thread.Id());
   ASSERT_TRUE(thread.Start([&] { runs.fetch_add(1); }));
   EXPECT_TRUE(thread.IsStarted());
-  EXPECT_NE(thread.Id(), 0u);
+  EXPECT_NE(0u, thread.Id());
   thread.Join();
-  EXPECT_EQ(runs.load(), 1);
+  EXPECT_EQ(1, runs.load());
   EXPECT_FALSE(thread.IsStarted());
-  EXPECT_EQ(thread.Id(), 0u);
 }
 
-TEST(ThreadTest, BodySeesItselfAsCurrent) {
-  std::atomic<bool> currentInside{false};
+TEST(ThreadTest, StartedThreadsHaveDistinctIds) {
+  ManualResetEvent release;
+  Thread first;
+  Thread second;
+  ASSERT_TRUE(first.Start([&] { release.Wait(kInfinite); }));
+  ASSERT_TRUE(second.Start([&] { release.Wait(kInfinite); }));
+  EXPECT_NE(first.Id(), second.Id());
+  release.Set();
+}
+
+TEST(ThreadTest, KnowsWhenItIsTheCurrentThread) {
   Thread thread;
-  ASSERT_TRUE(thread.Start([&] { currentInside.store(thread.IsCurrent()); }));
+  std::atomic<bool> insideIsCurrent{false};
+  ManualResetEvent started;
+  ManualResetEvent release;
+  ASSERT_TRUE(thread.Start([&] {
+    started.Wait(kInfinite);
+    insideIsCurrent.store(thread.IsCurrent());
+    release.Set();
+  }));
+  started.Set();
+  ASSERT_TRUE(release.Wait(kInfinite));
   EXPECT_FALSE(thread.IsCurrent());
   thread.Join();
-  EXPECT_TRUE(currentInside.load());
+  EXPECT_TRUE(insideIsCurrent.load());
 }
 
-TEST(ThreadTest, SecondStartBeforeJoinIsRefused) {
+TEST(ThreadTest, RefusesASecondStartWhileRunning) {
   ManualResetEvent release;
   Thread thread;
   ASSERT_TRUE(thread.Start([&] { release.Wait(kInfinite); }));
@@ -39,22 +62,14 @@ TEST(ThreadTest, SecondStartBeforeJoinIsRefused) {
   EXPECT_TRUE(thread.Start([] {}));
 }
 
-TEST(ThreadTest, JoinWithoutStartDoesNothing) {
-  Thread thread;
-  thread.Join();
-  EXPECT_FALSE(thread.IsStarted());
-}
-
-TEST(ThreadTest, DestructionJoinsARunningThread) {
+TEST(ThreadTest, DestroyingAStartedThreadWaitsForItsBody) {
   std::atomic<bool> finished{false};
-  ManualResetEvent release;
   {
     Thread thread;
     ASSERT_TRUE(thread.Start([&] {
-      release.Wait(kInfinite);
+      Sleep(20);
       finished.store(true);
     }));
-    release.Set();
   }
   EXPECT_TRUE(finished.load());
 }
@@ -65,31 +80,73 @@ TEST(ManualResetEventTest, StaysSignalledUntilReset) {
   event.Set();
   EXPECT_TRUE(event.Wait(0));
   EXPECT_TRUE(event.Wait(0));
+  EXPECT_TRUE(event.IsSet());
   event.Reset();
   EXPECT_FALSE(event.Wait(0));
+  EXPECT_FALSE(event.IsSet());
 }
 
-TEST(ManualResetEventTest, StartsSignalledWhenAsked) {
+TEST(ManualResetEventTest, CanStartSignalled) {
   ManualResetEvent event(true);
   EXPECT_TRUE(event.Wait(0));
 }
 
-TEST(ManualResetEventTest, TimesOutWhenNeverSet) {
+TEST(ManualResetEventTest, TimedWaitRunsOutWithoutSignal) {
   ManualResetEvent event;
-  EXPECT_FALSE(event.Wait(5));
+  const uint32_t before = TimeGetTime();
+  EXPECT_FALSE(event.Wait(25));
+  EXPECT_GE(TimeGetTime() - before, 24u);
 }
 
-TEST(ManualResetEventTest, WakesEveryWaiterOfAnotherThread) {
+TEST(ManualResetEventTest, WaitEndsWhenAnotherThreadSets) {
   ManualResetEvent event;
-  std::atomic<int> woken{0};
-  Thread first;
-  Thread second;
-  ASSERT_TRUE(first.Start([&] { if (event.Wait(kInfinite)) woken.fetch_add(1); }));
-  ASSERT_TRUE(second.Start([&] { if (event.Wait(kInfinite)) woken.fetch_add(1); }));
-  event.Set();
-  first.Join();
-  second.Join();
-  EXPECT_EQ(woken.load(), 2);
+  std::thread setter([&] {
+    Sleep(10);
+    event.Set();
+  });
+  EXPECT_TRUE(event.Wait(10000));
+  setter.join();
+}
+
+TEST(ManualResetEventTest, InfiniteWaitEndsWhenSet) {
+  ManualResetEvent event;
+  std::thread setter([&] { event.Set(); });
+  EXPECT_TRUE(event.Wait(kInfinite));
+  setter.join();
+}
+
+TEST(ManualResetEventTest, ManualClockRunsWhileAWaitTimesOut) {
+  testing::ScopedManualClock scoped(0xFFFFFF00u);
+  ManualResetEvent event;
+  const uint32_t before = TimeGetTime();
+  EXPECT_FALSE(event.Wait(1000));
+  const uint32_t elapsed = TimeGetTime() - before;
+  EXPECT_GE(elapsed, 1000u);
+  EXPECT_LT(elapsed, 1010u);
+}
+
+TEST(ManualResetEventTest, ManualClockWaitSeesASignalBeforeItsTimeOut) {
+  testing::ScopedManualClock scoped;
+  ManualResetEvent event;
+  std::thread setter([&] { event.Set(); });
+  EXPECT_TRUE(event.Wait(1000000));
+  setter.join();
+}
+
+// A thread sleeping on the manual clock toward a deadline past the wait's
+// time-out must not beat that time-out: both share one time line.
+TEST(ManualResetEventTest, ManualClockWaitTimesOutBeforeALaterSignal) {
+  testing::ScopedManualClock scoped;
+  ManualResetEvent event;
+  std::atomic<bool> stop{false};
+  std::thread late([&] {
+    const uint32_t start = TimeGetTime();
+    while (!stop.load() && TimeGetTime() - start < 200000) Sleep(1);
+    event.Set();
+  });
+  EXPECT_FALSE(event.Wait(1000));
+  stop.store(true);
+  late.join();
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <utility>
 
+#include "platform/clock.h"
+
 namespace zirvo::platform {
 
 struct Thread::State {
@@ -92,10 +94,33 @@ void ManualResetEvent::Reset() {
   if (state_->handle != nullptr) ::ResetEvent(state_->handle);
 }
 
+bool ManualResetEvent::IsSet() const {
+  return state_->handle != nullptr && ::WaitForSingleObject(state_->handle, 0) == WAIT_OBJECT_0;
+}
+
+namespace {
+
+// Steps a replaced clock one millisecond at a time, so that this wait and the
+// other threads sleeping on the same manual clock share one time line.
+bool WaitOnReplacedClock(HANDLE handle, uint32_t milliseconds) {
+  Clock& clock = CurrentClock();
+  const uint32_t start = clock.TimeGetTime();
+  while (::WaitForSingleObject(handle, 0) != WAIT_OBJECT_0) {
+    if (clock.TimeGetTime() - start >= milliseconds) return false;
+    clock.Sleep(1);
+  }
+  return true;
+}
+
+}  // namespace
+
 bool ManualResetEvent::Wait(uint32_t milliseconds) {
   if (state_->handle == nullptr) return false;
   static_assert(kInfinite == INFINITE);
-  return ::WaitForSingleObject(state_->handle, milliseconds) == WAIT_OBJECT_0;
+  if (UsingSystemClock() || milliseconds == kInfinite) {
+    return ::WaitForSingleObject(state_->handle, milliseconds) == WAIT_OBJECT_0;
+  }
+  return WaitOnReplacedClock(state_->handle, milliseconds);
 }
 
 }  // namespace zirvo::platform

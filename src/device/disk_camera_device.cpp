@@ -1,0 +1,424 @@
+// DiskCameraDevice: discovery and open, 8-bit registers, pause handshake and
+// the frame transfer thread.
+#include "device/disk_camera_device.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "device/command_block.h"
+#include "platform/clock.h"
+#include "platform/disk_enumeration.h"
+
+namespace zirvo {
+
+namespace {
+
+constexpr int kRegistryNotFound = 2;
+// A value whose text with its terminator does not fit this buffer is skipped.
+constexpr std::size_t kEnumerationValueBytes = 256;
+constexpr uint32_t kPauseAckWaitMilliseconds = 1000;
+constexpr uint32_t kPausedSleepMilliseconds = 10;
+
+bool IsCameraEntry(const std::string& text, const std::string& model) {
+  if (text.size() + 1 >= kEnumerationValueBytes) return false;
+  return text.find("KELVOR") != std::string::npos && text.find("USB3.0") != std::string::npos &&
+         text.find(model) != std::string::npos && text.find("DS") == std::string::npos;
+}
+
+}  // namespace
+
+DiskCameraDevice::DiskCameraDevice(uint8_t modelByteA, uint8_t modelByteB)
+    : modelByteA_(modelByteA), modelByteB_(modelByteB) {}
+
+DiskCameraDevice::~DiskCameraDevice() {
+  // A derived destructor has closed already; this covers a plain base object.
+  StopStreaming();
+  CloseDisk();
+}
+
+void DiskCameraDevice::Reserved1() {}
+
+int DiskCameraDevice::ScanRegistry(const char* modelText) {
+  deviceCount_ = 0;
+  std::vector<std::string> texts;
+  const bool readable = platform::ReadDiskEnumeration(texts);
+  if (readable) {
+    const std::string model = modelText ? modelText : "";
+    deviceCount_ = int(std::count_if(texts.begin(), texts.end(),
+                                     [&](const std::string& text) { return IsCameraEntry(text, model); }));
+  }
+  deviceIndex_ = 0;
+  return readable ? 0 : kRegistryNotFound;
+}
+
+int DiskCameraDevice::SetSampleWidth(int) { return 0; }
+
+void DiskCameraDevice::SetTimeout(uint32_t timeout) {
+  if (timeout >= 1 && timeout <= 10000) timeout_.store(timeout);
+}
+
+uint32_t DiskCameraDevice::GetTimeout() { return timeout_.load(); }
+
+float DiskCameraDevice::GetFrameRate() { return frameRate_.load(); }
+
+int DiskCameraDevice::Reserved8() { return 1; }
+
+int DiskCameraDevice::PollSingleCapture() { return 1; }
+
+int DiskCameraDevice::Reserved10() { return 0; }
+
+int DiskCameraDevice::GetDeviceCount() { return deviceCount_; }
+
+int DiskCameraDevice::IsValidDeviceIndex(int index) { return index >= 0 && index < deviceCount_ ? 1 : 0; }
+
+int DiskCameraDevice::GetDeviceIndex() { return deviceIndex_; }
+
+int DiskCameraDevice::SelectDevice(int index) {
+  if (!IsValidDeviceIndex(index)) return 1;
+  deviceIndex_ = index;
+  // A transfer cannot follow its camera to another disk.
+  FailRunningTransfer();
+  CloseDisk();
+  return Open() == 1 ? 0 : 1;
+}
+
+int DiskCameraDevice::SetCaptureWindow(int, int, int, int, int) { return 1; }
+
+void DiskCameraDevice::GetCaptureWindow(int* x, int* y, int* width, int* height, int* mode) {
+  if (x) *x = x_.load();
+  if (y) *y = y_.load();
+  if (width) *width = width_.load();
+  if (height) *height = height_.load();
+  if (mode) *mode = mode_.load();
+}
+
+int DiskCameraDevice::SetMirrorH(int) { return 1; }
+int DiskCameraDevice::SetMirrorV(int) { return 1; }
+int DiskCameraDevice::GetMirrorH() { return 0; }
+int DiskCameraDevice::GetMirrorV() { return 0; }
+int DiskCameraDevice::Reserved27(int) { return 0; }
+int DiskCameraDevice::Reserved28() { return 0; }
+int DiskCameraDevice::Reserved29(int) { return 0; }
+int DiskCameraDevice::Reserved30(int*) { return 0; }
+int DiskCameraDevice::SetIoPort(uint8_t) { return 0; }
+int DiskCameraDevice::GetIoPort(uint8_t*) { return 0; }
+int DiskCameraDevice::ReadSromId(int, uint8_t*) { return 0; }
+int DiskCameraDevice::WriteSromId(int, int) { return 0; }
+
+// --- Disk exchanges -------------------------------------------------------
+
+bool DiskCameraDevice::IsOpen() const {
+  std::lock_guard lock(diskMutex_);
+  return disk_ != nullptr;
+}
+
+int DiskCameraDevice::GetOpenDrive() const {
+  std::lock_guard lock(diskMutex_);
+  return disk_ ? openDrive_ : 0;
+}
+
+bool DiskCameraDevice::WriteBlock(uint32_t offset, const uint8_t* block) {
+  std::lock_guard lock(diskMutex_);
+  return disk_ && block && disk_->SetPosition(offset) && disk_->Write(block, kBlockBytes);
+}
+
+bool DiskCameraDevice::ReadBytes(uint32_t offset, void* destination, uint32_t bytes) {
+  std::lock_guard lock(diskMutex_);
+  return disk_ && destination && disk_->SetPosition(offset) && disk_->Read(destination, bytes);
+}
+
+bool DiskCameraDevice::SendFrameRequest() {
+  CommandBlock block;
+  if (!block.IsAllocated()) return false;
+  block.SetHeader(kOpcodeFrameRequest, 0, 0, 0);
+  return WriteBlock(kCommandSectorOffset, block.Data());
+}
+
+bool DiskCameraDevice::ReadReplySector(uint8_t* reply) { return ReadBytes(kReplySectorOffset, reply, kBlockBytes); }
+
+void DiskCameraDevice::CloseDisk() {
+  std::lock_guard lock(diskMutex_);
+  disk_.reset();
+  openDrive_ = 0;
+}
+
+// --- Discovery and open ---------------------------------------------------
+
+bool DiskCameraDevice::ProbeDrive(int drive, int& matches) {
+  std::unique_ptr<platform::RawDisk> candidate = platform::OpenRawDisk(drive);
+  if (!candidate) return false;
+  CommandBlock reply;
+  if (!reply.IsAllocated() || !candidate->SetPosition(kReplySectorOffset) ||
+      !candidate->Read(reply.Data(), kBlockBytes)) {
+    return false;
+  }
+  const bool identical = std::memcmp(reply.Data(), kIdentityText, kIdentityTextBytes) == 0 &&
+                         reply.At(kModelByteAOffset) == modelByteA_ &&
+                         reply.At(kModelByteBOffset) == modelByteB_;
+  if (!identical) return false;
+  if (matches != deviceIndex_) {
+    ++matches;
+    return false;
+  }
+  std::lock_guard lock(diskMutex_);
+  disk_ = std::move(candidate);
+  openDrive_ = drive;
+  return true;
+}
+
+int DiskCameraDevice::Open() {
+  CloseDisk();
+  int matches = 0;
+  for (int drive = kFirstDrive; drive <= kLastDrive; ++drive) {
+    if (ProbeDrive(drive, matches)) return 1;
+  }
+  return 0;
+}
+
+void DiskCameraDevice::Close() {
+  StopStreaming();
+  CloseDisk();
+}
+
+// --- 8-bit registers ------------------------------------------------------
+
+int DiskCameraDevice::WriteRegister8(int address, int value) {
+  CommandBlock block;
+  if (!block.IsAllocated()) return 0;
+  block.SetHeader(kOpcodeWriteRegister, uint8_t(address >> 8), uint8_t(address), uint8_t(value));
+  return WriteBlock(kCommandSectorOffset, block.Data()) ? 1 : 0;
+}
+
+int DiskCameraDevice::ReadRegister8(int address, uint8_t* value) {
+  CommandBlock block;
+  if (!block.IsAllocated()) return 0;
+  block.SetHeader(kOpcodeReadRegister, uint8_t(address >> 8), uint8_t(address), 0);
+  if (!WriteBlock(kCommandSectorOffset, block.Data())) return 0;
+  CommandBlock reply;
+  if (!reply.IsAllocated() || !ReadReplySector(reply.Data())) return 0;
+  if (value) *value = reply.At(kRegister8ReplyOffset);
+  return 1;
+}
+
+int DiskCameraDevice::WriteRegister16(int address, int value) {
+  const int high = WriteRegister8(address, (value >> 8) & 0xFF);
+  const int low = WriteRegister8(address + 1, value & 0xFF);
+  return high == 1 && low == 1 ? 1 : 0;
+}
+
+int DiskCameraDevice::ReadRegister16(int address, uint16_t* value) {
+  uint8_t high = 0;
+  uint8_t low = 0;
+  const int highRead = ReadRegister8(address, &high);
+  const int lowRead = ReadRegister8(address + 1, &low);
+  if (highRead != 1 || lowRead != 1) return 0;
+  if (value) *value = uint16_t(high * 256 + low);
+  return 1;
+}
+
+// --- Pause handshake ------------------------------------------------------
+
+int DiskCameraDevice::PauseTransfer() {
+  TransferState expected = TransferState::Streaming;
+  if (!state_.compare_exchange_strong(expected, TransferState::Paused)) return 0;
+  if (WaitPauseAck() == 1) return 1;
+  expected = TransferState::Paused;
+  state_.compare_exchange_strong(expected, TransferState::Streaming);
+  return -1;
+}
+
+int DiskCameraDevice::WaitPauseAck() {
+  if (pauseWaiting_.exchange(true)) return 0;
+  // Clears a signal left over from an earlier pause; the thread signals on
+  // every pass, so one that lands before this reset is repeated.
+  pauseAcknowledged_.Reset();
+  const bool acknowledged = pauseAcknowledged_.Wait(kPauseAckWaitMilliseconds);
+  pauseWaiting_.store(false);
+  return acknowledged ? 1 : 0;
+}
+
+void DiskCameraDevice::ResumeTransfer(int token) {
+  if (token == 0) return;
+  TransferState expected = TransferState::Paused;
+  state_.compare_exchange_strong(expected, TransferState::Streaming);
+}
+
+// --- Frame sizes ----------------------------------------------------------
+
+void DiskCameraDevice::StoreWindow(int x, int y, int width, int height, int mode) {
+  x_.store(x);
+  y_.store(y);
+  width_.store(width);
+  height_.store(height);
+  mode_.store(mode);
+}
+
+FrameGeometry DiskCameraDevice::CurrentGeometry() const {
+  return ComputeFrameGeometry(width_.load(), height_.load(), mode_.load());
+}
+
+uint32_t DiskCameraDevice::GetFrameBytes() { return FrameReadBytes(CurrentGeometry()); }
+
+uint32_t DiskCameraDevice::GetBitmapBytes() { return BitmapBytes(CurrentGeometry()); }
+
+// --- Frame transfer -------------------------------------------------------
+
+int DiskCameraDevice::StartStreaming() { return StartTransfer(TransferState::Streaming, false); }
+
+int DiskCameraDevice::StartSingleCapture() { return StartTransfer(TransferState::SingleShot, true); }
+
+int DiskCameraDevice::StartTransfer(TransferState runningState, bool replaceBuffers) {
+  // A thread left from an abandoned single capture ends before its buffers go.
+  if (thread_) {
+    state_.store(TransferState::Stopping);
+    EndTransferThread(platform::kInfinite);
+  }
+  if (replaceBuffers) slots_.Release();
+  // An earlier start's buffers are replaced; nothing reads them any more.
+  slots_.Allocate(GetFrameBytes());
+  frameCounter_.store(0);
+  lastTaken_.store(0);
+  if (IsOpen() && !SendFrameRequest()) return kCommandFailed;
+  state_.store(runningState);
+  threadFinished_ = std::make_unique<platform::ManualResetEvent>(false);
+  thread_ = std::make_unique<platform::Thread>();
+  if (!thread_->Start([this] { TransferLoop(); })) {
+    thread_.reset();
+    threadFinished_.reset();
+    state_.store(TransferState::Failed);
+  }
+  return kStarted;
+}
+
+bool DiskCameraDevice::TransferContinues() const {
+  const TransferState state = state_.load();
+  return state == TransferState::Streaming || state == TransferState::SingleShot ||
+         state == TransferState::Paused;
+}
+
+void DiskCameraDevice::TransferLoop() {
+  frameCounter_.store(0);
+  int intervalFrames = 0;
+  uint32_t intervalStart = platform::TimeGetTime();
+  while (TransferContinues()) {
+    ReadOnePass(intervalFrames, intervalStart);
+    if (pauseWaiting_.load()) pauseAcknowledged_.Set();
+    if (state_.load() == TransferState::Paused) platform::Sleep(kPausedSleepMilliseconds);
+  }
+  threadFinished_->Set();
+}
+
+void DiskCameraDevice::ReadOnePass(int& intervalFrames, uint32_t& intervalStart) {
+  const TransferState state = state_.load();
+  const bool singleShot = state == TransferState::SingleShot;
+  if (state != TransferState::Streaming && !singleShot) return;
+  if (!slots_.IsAllocated()) {
+    MarkFailed();
+    return;
+  }
+  const int target = singleShot ? slots_.ClaimFirst() : slots_.ClaimTarget();
+  const FrameGeometry geometry = CurrentGeometry();
+  // The window may have grown since the start; the buffers keep their size.
+  const uint32_t bytes = std::min(GetFrameBytes(), slots_.Capacity());
+  if (ReadFrame(slots_.Buffer(target), bytes) == 0) {
+    MarkFailed();
+    return;
+  }
+  const int sequence = frameCounter_.fetch_add(1) + 1;
+  slots_.Publish(target, sequence, geometry, bytes);
+  if (singleShot) {
+    TransferState expected = TransferState::SingleShot;
+    state_.compare_exchange_strong(expected, TransferState::Stopping);
+  }
+  ++intervalFrames;
+  MeasureFrameRate(intervalFrames, intervalStart);
+}
+
+void DiskCameraDevice::MeasureFrameRate(int& intervalFrames, uint32_t& intervalStart) {
+  const uint32_t elapsed = platform::TimeGetTime() - intervalStart;
+  if (elapsed <= 1000) return;
+  const uint32_t interval = platform::TimeGetTime() - intervalStart;
+  frameRate_.store(float(intervalFrames * 1000.0 / double(interval)));
+  intervalFrames = 0;
+  intervalStart = platform::TimeGetTime();
+}
+
+void DiskCameraDevice::MarkFailed() {
+  // After an abandoned single capture (Idle) or a stop, the failure is moot.
+  TransferState state = state_.load();
+  while (state == TransferState::Streaming || state == TransferState::SingleShot ||
+         state == TransferState::Paused) {
+    if (state_.compare_exchange_weak(state, TransferState::Failed)) return;
+  }
+}
+
+void DiskCameraDevice::FailRunningTransfer() { MarkFailed(); }
+
+int DiskCameraDevice::ReadFrame(void* destination, uint32_t bytes) {
+  if (!IsOpen()) return 0;
+  CommandBlock reply;
+  if (!reply.IsAllocated()) return 0;
+  bool ready = false;
+  const uint32_t polls = timeout_.load();
+  for (uint32_t poll = 0; poll < polls && !ready; ++poll) {
+    if (!ReadReplySector(reply.Data())) return 0;
+    ready = reply.At(kFrameReadyOffset) == 1;
+    // A stop or an abandoned single capture ends the wait early.
+    if (!ready && !TransferContinues()) return 0;
+  }
+  if (!ready) return 0;
+  return ReadBytes(kFrameAreaOffset, destination, bytes) ? 1 : 0;
+}
+
+int DiskCameraDevice::GetFrameStatus() {
+  if (state_.load() == TransferState::Failed) return kFrameStatusFailed;
+  return slots_.HasNewerThan(lastTaken_.load()) ? kFrameStatusNewFrame : kFrameStatusNoNewFrame;
+}
+
+int DiskCameraDevice::TakeLatestFrame(void* destination, int destinationBytes, int, int) {
+  const uint32_t limit = uint32_t(std::max(destinationBytes, 0));
+  lastTaken_.store(slots_.CopyNewest(static_cast<uint8_t*>(destination), limit));
+  return 0;
+}
+
+int DiskCameraDevice::FinishSingleCapture(void* destination, int destinationBytes, int, int) {
+  bool ended = true;
+  if (threadFinished_) ended = threadFinished_->Wait(timeout_.load());
+  if (ended) {
+    EndTransferThread(platform::kInfinite);
+    state_.store(TransferState::Idle);
+    return CopyFirstSlot(destination, destinationBytes);
+  }
+  // Still inside its read: the thread sees Idle, ends after the read and is
+  // joined by the next start, stop or the destructor. Its slot is not copied
+  // while it may still be written.
+  state_.store(TransferState::Idle);
+  lastTaken_.store(0);
+  return 0;
+}
+
+int DiskCameraDevice::CopyFirstSlot(void* destination, int destinationBytes) {
+  const uint32_t limit = uint32_t(std::max(destinationBytes, 0));
+  lastTaken_.store(slots_.CopySlot(0, static_cast<uint8_t*>(destination), limit));
+  return 0;
+}
+
+void DiskCameraDevice::EndTransferThread(uint32_t milliseconds) {
+  if (!thread_) return;
+  if (threadFinished_ && !threadFinished_->Wait(milliseconds)) return;
+  thread_->Join();
+  thread_.reset();
+  threadFinished_.reset();
+}
+
+int DiskCameraDevice::StopStreaming() {
+  state_.store(TransferState::Stopping);
+  EndTransferThread(platform::kInfinite);
+  state_.store(TransferState::Idle);
+  slots_.Release();
+  return 0;
+}
+
+}  // namespace zirvo

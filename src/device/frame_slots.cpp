@@ -1,0 +1,124 @@
+// Slot rotation and the lock-free hand-off between producer and consumer.
+#include "device/frame_slots.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zirvo {
+
+bool FrameSlots::Allocate(uint32_t bytes) {
+  Release();
+  for (Slot& slot : slots_) {
+    slot.buffer = platform::AllocateDiskBuffer(bytes);
+    if (!slot.buffer) {
+      Release();
+      return false;
+    }
+  }
+  capacity_ = bytes;
+  return true;
+}
+
+void FrameSlots::Release() {
+  for (Slot& slot : slots_) {
+    slot.buffer.reset();
+    slot.sequence.store(0);
+    slot.geometry = FrameGeometry{};
+    slot.bytesRead = 0;
+  }
+  capacity_ = 0;
+  copying_.store(kNoSlot);
+}
+
+int FrameSlots::NewestIndex() const {
+  int newest = 0;
+  int largest = std::max(slots_[0].sequence.load(), -1);
+  for (int slot = 1; slot < kSlotCount; ++slot) {
+    const int sequence = slots_[slot].sequence.load();
+    if (sequence > largest) {
+      largest = sequence;
+      newest = slot;
+    }
+  }
+  return newest;
+}
+
+bool FrameSlots::HasNewerThan(int sequence) const {
+  for (const Slot& slot : slots_) {
+    if (slot.sequence.load() > sequence) return true;
+  }
+  return false;
+}
+
+int FrameSlots::ClaimTarget() {
+  const int newest = NewestIndex();
+  const int target = (newest + 1) % kSlotCount;
+  const int previous = slots_[target].sequence.exchange(0);
+  // Store-then-check against the consumer's mark-then-check: one of the two
+  // always sees the other, so a slot being copied is never refilled.
+  if (copying_.load() != target) return target;
+  slots_[target].sequence.store(previous);
+  const int remaining = (newest + 2) % kSlotCount;
+  slots_[remaining].sequence.store(0);
+  return remaining;
+}
+
+int FrameSlots::ClaimFirst() {
+  slots_[0].sequence.store(0);
+  return 0;
+}
+
+void FrameSlots::Publish(int slot, int sequence, const FrameGeometry& geometry, uint32_t bytesRead) {
+  slots_[slot].geometry = geometry;
+  slots_[slot].bytesRead = bytesRead;
+  slots_[slot].sequence.store(sequence);
+}
+
+int FrameSlots::MarkNewest(int& sequence) {
+  for (;;) {
+    const int newest = NewestIndex();
+    const int seen = slots_[newest].sequence.load();
+    copying_.store(newest);
+    // A refill that began before the mark shows as a changed sequence.
+    if (slots_[newest].sequence.load() == seen) {
+      sequence = seen;
+      return newest;
+    }
+    copying_.store(kNoSlot);
+  }
+}
+
+void FrameSlots::Unmark() { copying_.store(kNoSlot); }
+
+int FrameSlots::CopyNewest(uint8_t* destination, uint32_t destinationBytes) {
+  if (!IsAllocated()) return 0;
+  int sequence = 0;
+  const int slot = MarkNewest(sequence);
+  CopyOut(slots_[slot], destination, destinationBytes);
+  Unmark();
+  return sequence;
+}
+
+int FrameSlots::CopySlot(int slot, uint8_t* destination, uint32_t destinationBytes) {
+  if (!IsAllocated()) return 0;
+  CopyOut(slots_[slot], destination, destinationBytes);
+  return slots_[slot].sequence.load();
+}
+
+uint32_t FrameSlots::CopyOut(const Slot& slot, uint8_t* destination, uint32_t destinationBytes) const {
+  if (destination == nullptr || slot.buffer == nullptr) return 0;
+  const FrameGeometry& geometry = slot.geometry;
+  const uint64_t stride = uint64_t(geometry.transferWidth);
+  const uint64_t rowBytes = uint64_t(geometry.copyWidth);
+  uint64_t copied = 0;
+  for (int row = 0; row < geometry.copyHeight; ++row) {
+    const uint64_t source = uint64_t(row) * stride;
+    if (source >= slot.bytesRead || copied >= destinationBytes) break;
+    const uint64_t bytes = std::min({rowBytes, slot.bytesRead - source, destinationBytes - copied});
+    std::memcpy(destination + copied, slot.buffer.get() + source, bytes);
+    copied += bytes;
+  }
+  return uint32_t(copied);
+}
+
+}  // namespace zirvo

@@ -1,0 +1,73 @@
+// The three rotating frame buffers shared by the transfer thread and the
+// thread that copies frames out.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+#include "device/frame_geometry.h"
+#include "platform/raw_disk.h"
+
+namespace zirvo {
+
+class FrameSlots {
+ public:
+  static constexpr int kSlotCount = 3;
+  static constexpr int kNoSlot = -1;
+
+  // Allocates three zeroed buffers of `bytes` each, releasing any held.
+  // False when an allocation failed (no buffers are then held).
+  bool Allocate(uint32_t bytes);
+  void Release();
+  bool IsAllocated() const { return capacity_ != 0; }
+  uint32_t Capacity() const { return capacity_; }
+
+  // The slot with the largest sequence number; ties go to the lower slot.
+  int NewestIndex() const;
+  int Sequence(int slot) const { return slots_[slot].sequence.load(); }
+  bool HasNewerThan(int sequence) const;
+
+  // Producer side. Marks the slot to fill next as empty and returns it: the
+  // slot after the newest, or, while the consumer copies from that one, the
+  // remaining slot, so that the producer never waits for the consumer.
+  int ClaimTarget();
+  // Single capture always fills slot 0.
+  int ClaimFirst();
+  uint8_t* Buffer(int slot) { return slots_[slot].buffer.get(); }
+  void Publish(int slot, int sequence, const FrameGeometry& geometry, uint32_t bytesRead);
+
+  // Consumer side. Copies the newest frame (its copy dimensions, never more
+  // than `destinationBytes`, never beyond what was read into it) and returns
+  // its sequence number. The slot stays marked while it is copied.
+  int CopyNewest(uint8_t* destination, uint32_t destinationBytes);
+  // Copies slot `slot` without marking it; the producer must have ended.
+  int CopySlot(int slot, uint8_t* destination, uint32_t destinationBytes);
+
+  // The marking that CopyNewest uses, open for a consumer that holds a slot.
+  // Returns the marked slot, whose sequence is in `sequence`.
+  int MarkNewest(int& sequence);
+  void Unmark();
+
+ private:
+  struct Slot {
+    platform::DiskBuffer buffer;
+    // Written by the producer (0 while filling), read by both threads.
+    std::atomic<int> sequence{0};
+    // What the frame in the buffer holds; written by the producer before it
+    // publishes the sequence number, read by the consumer after it.
+    FrameGeometry geometry;
+    uint32_t bytesRead = 0;
+  };
+
+  uint32_t CopyOut(const Slot& slot, uint8_t* destination, uint32_t destinationBytes) const;
+
+  std::array<Slot, kSlotCount> slots_;
+  // Set only while no transfer thread runs.
+  uint32_t capacity_ = 0;
+  // The slot the consumer copies from, kNoSlot when none; written by the
+  // consumer, read by the producer.
+  std::atomic<int> copying_{kNoSlot};
+};
+
+}  // namespace zirvo
