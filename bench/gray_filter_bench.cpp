@@ -34,14 +34,22 @@ void GrayGainMeasure8(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * frame.Bytes());
 }
 
-void BgrToGray8(benchmark::State& state) {
+void RunLuminance(benchmark::State& state, RectangleKernel kernel) {
   BenchFrame colour = MakeBenchFrame(3);
   BenchFrame gray = MakeBenchFrame(1);
   for (auto _ : state) {
-    RunFrameKernel(&zirvo::BgrToGray8, gray, colour);
+    RunFrameKernel(kernel, gray, colour);
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * colour.Pixels());
+}
+
+void BgrToGray8(benchmark::State& state) { RunLuminance(state, &zirvo::BgrToGray8); }
+
+void BgrToGray8Selected(benchmark::State& state) {
+  ProcessorInfo processor{};
+  DetectProcessor(&processor);
+  RunLuminance(state, SelectBgrToGray8(processor));
 }
 
 BENCHMARK(GrayFilter8)->Unit(benchmark::kMillisecond);
@@ -49,6 +57,7 @@ BENCHMARK(GrayFilter8Mmx)->Unit(benchmark::kMillisecond);
 BENCHMARK(GrayFilter8Sse2)->Unit(benchmark::kMillisecond);
 BENCHMARK(GrayGainMeasure8)->Unit(benchmark::kMillisecond);
 BENCHMARK(BgrToGray8)->Unit(benchmark::kMillisecond);
+BENCHMARK(BgrToGray8Selected)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace zirvo::bench

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "convert/gray_filter_internal.h"
 #include "convert/kernel_rows.h"
 #include "convert/parameter_blocks.h"
 
@@ -262,21 +263,67 @@ RectangleKernel SelectGrayFilter8(const ProcessorInfo& processor) {
   return &GrayFilter8;
 }
 
+void LuminanceRowScalar(uint8_t* out, const uint8_t* in, int32_t width, int step) {
+  for (int32_t j = 0; j < width; ++j) {
+    const uint8_t* pixel = in + static_cast<ptrdiff_t>(j) * step;
+    uint32_t level = (59u * pixel[1] + 30u * pixel[2] + 11u * pixel[0]) / 100u;
+    out[j] = static_cast<uint8_t>(level);
+  }
+}
+
+namespace {
+
+using LuminanceRow = void (*)(uint8_t*, const uint8_t*, int32_t);
+
+void LuminanceRow24(uint8_t* out, const uint8_t* in, int32_t width) {
+  LuminanceRowScalar(out, in, width, 3);
+}
+
+void LuminanceRow32(uint8_t* out, const uint8_t* in, int32_t width) {
+  LuminanceRowScalar(out, in, width, 4);
+}
+
+int Luminance(uint8_t* destination, const uint8_t* source, const KernelRect& rect,
+              int destinationX, int destinationY, int destinationBytesPerPixel,
+              int sourceBytesPerPixel, int destinationStride, int sourceStride,
+              LuminanceRow row24) {
+  int step = sourceBytesPerPixel;
+  if ((step != 3 && step != 4) || destinationBytesPerPixel != 1) return 0;
+  LuminanceRow row = step == 3 ? row24 : &LuminanceRow32;
+  for (int32_t i = 0; i < rect.Height(); ++i) {
+    row(PixelAt(destination, destinationY + i, destinationStride, destinationX, 1),
+        PixelAt(source, rect.top + i, sourceStride, rect.left, step), rect.Width());
+  }
+  return 1;
+}
+
+}  // namespace
+
 int BgrToGray8(uint8_t* destination, const uint8_t* source, const KernelRect& sourceRect,
                int destinationX, int destinationY, int destinationBytesPerPixel,
                int sourceBytesPerPixel, int destinationStride, int sourceStride, void*, void*) {
-  int step = sourceBytesPerPixel;
-  if ((step != 3 && step != 4) || destinationBytesPerPixel != 1) return 0;
-  for (int32_t i = 0; i < sourceRect.Height(); ++i) {
-    uint8_t* out = PixelAt(destination, destinationY + i, destinationStride, destinationX, 1);
-    const uint8_t* in = PixelAt(source, sourceRect.top + i, sourceStride, sourceRect.left, step);
-    for (int32_t j = 0; j < sourceRect.Width(); ++j) {
-      const uint8_t* pixel = in + static_cast<ptrdiff_t>(j) * step;
-      uint32_t level = (59u * pixel[1] + 30u * pixel[2] + 11u * pixel[0]) / 100u;
-      out[j] = static_cast<uint8_t>(level);
-    }
-  }
-  return 1;
+  return Luminance(destination, source, sourceRect, destinationX, destinationY,
+                   destinationBytesPerPixel, sourceBytesPerPixel, destinationStride,
+                   sourceStride, &LuminanceRow24);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+int BgrToGray8Avx2(uint8_t* destination, const uint8_t* source, const KernelRect& sourceRect,
+                   int destinationX, int destinationY, int destinationBytesPerPixel,
+                   int sourceBytesPerPixel, int destinationStride, int sourceStride, void*,
+                   void*) {
+  return Luminance(destination, source, sourceRect, destinationX, destinationY,
+                   destinationBytesPerPixel, sourceBytesPerPixel, destinationStride,
+                   sourceStride, &LuminanceRow24Avx2);
+}
+#endif
+
+RectangleKernel SelectBgrToGray8(const ProcessorInfo& processor) {
+#if defined(__x86_64__) || defined(__i386__)
+  if (UsableFeatures(processor) & kFeatureAvx2) return &BgrToGray8Avx2;
+#endif
+  (void)processor;
+  return &BgrToGray8;
 }
 
 }  // namespace zirvo

@@ -58,5 +58,15 @@ int BgrToGray8(uint8_t* destination, const uint8_t* source, const KernelRect& so
                int destinationX, int destinationY, int destinationBytesPerPixel,
                int sourceBytesPerPixel, int destinationStride, int sourceStride,
                void* parameter, void* extra);
+#if defined(__x86_64__) || defined(__i386__)
+// The same bytes with byte shuffles for 24-bit sources; needs kFeatureAvx2.
+int BgrToGray8Avx2(uint8_t* destination, const uint8_t* source, const KernelRect& sourceRect,
+                   int destinationX, int destinationY, int destinationBytesPerPixel,
+                   int sourceBytesPerPixel, int destinationStride, int sourceStride,
+                   void* parameter, void* extra);
+#endif
+
+// BgrToGray8Avx2 where the processor has usable AVX2, else BgrToGray8.
+RectangleKernel SelectBgrToGray8(const ProcessorInfo& processor);
 
 }  // namespace zirvo

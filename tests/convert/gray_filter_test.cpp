@@ -256,6 +256,19 @@ TEST(GrayGainMeasurement, CountsPhasesFromTheRectangleCorner) {
   EXPECT_EQ(block.gainG2, 80);
 }
 
+TEST(GrayGainMeasurement, NamesSitesByColumnParityOnEveryRowOfAnOddWidth) {
+  TestImage image = test::MakeImage(5, 2, 1);
+  const uint8_t rows[2][5] = {{100, 50, 100, 50, 100}, {25, 200, 25, 200, 25}};
+  for (int32_t row = 0; row < 2; ++row) {
+    for (int32_t column = 0; column < 5; ++column) *image.At(row, column) = rows[row][column];
+  }
+  GrayBlock block{0, 0, 0, 0, 0, 0, 0, 0, 0};
+  EXPECT_EQ(RunInPlace(&GrayGainMeasure8, image, image.Whole(), &block), 1);
+  EXPECT_EQ(block.gainR, 255);   // 100 / 50 x 128 = 256, limited
+  EXPECT_EQ(block.gainB, 255);   // 100 / 25 x 128 = 512, limited
+  EXPECT_EQ(block.gainG2, 64);   // 100 / 200 x 128
+}
+
 TEST(Luminance, WeighsGreenRedAndBlue) {
   TestImage source = test::MakeImage(3, 1, 3);
   const uint8_t pixels[] = {255, 255, 255, 0, 0, 255, 10, 20, 30};
@@ -276,6 +289,61 @@ TEST(Luminance, ReadsThirtyTwoBitPixelsAndRefusesOtherSizes) {
   TestImage wide = test::MakeImage(9, 3, 2);
   EXPECT_EQ(test::RunKernel(&BgrToGray8, gray, wide, wide.Whole(), 0, 0), 0);
 }
+
+bool MachineHasAvx2() {
+  ProcessorInfo info{};
+  DetectProcessor(&info);
+  return (UsableFeatures(info) & kFeatureAvx2) != 0;
+}
+
+TEST(Luminance, SelectionTakesTheAvx2VariantOnlyWhenUsable) {
+  ProcessorInfo info{};
+  EXPECT_EQ(SelectBgrToGray8(info), &BgrToGray8);
+#if defined(__x86_64__) || defined(__i386__)
+  info.reportedFeatures = kFeatureAvx2 | kFeatureSse2;
+  info.verifiedFeatures = kFeatureAvx2 | kFeatureSse2;
+  EXPECT_EQ(SelectBgrToGray8(info), &BgrToGray8Avx2);
+#endif
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+TEST(Luminance, Avx2VariantMatchesThePlainOneOnRandomFrames) {
+  if (!MachineHasAvx2()) GTEST_SKIP() << "no usable AVX2";
+  for (int bytes : {3, 4}) {
+    for (auto [width, height] : KernelTestSizes()) {
+      TestImage source = RandomImage(width, height, bytes, width * 13 + height + bytes);
+      std::vector<KernelRect> rects = {source.Whole()};
+      if (width > 2) rects.push_back({1, 0, width - 1, height});
+      for (const KernelRect& rect : rects) {
+        TestImage plain = RandomImage(width, height, 1, 99);
+        TestImage vector = plain;
+        ASSERT_EQ(test::RunKernel(&BgrToGray8, plain, source, rect, 0, 0), 1);
+        ASSERT_EQ(test::RunKernel(&BgrToGray8Avx2, vector, source, rect, 0, 0), 1);
+        ASSERT_EQ(vector.bytes, plain.bytes) << width << "x" << height << " bytes " << bytes;
+      }
+    }
+  }
+}
+
+TEST(Luminance, Avx2VariantIsExactForEveryWeightedSum) {
+  if (!MachineHasAvx2()) GTEST_SKIP() << "no usable AVX2";
+  // Every (G, R) pair with B cycling covers the full range of sums.
+  TestImage source = test::MakeImage(256, 256, 3);
+  for (int32_t green = 0; green < 256; ++green) {
+    for (int32_t red = 0; red < 256; ++red) {
+      uint8_t* pixel = source.At(green, red);
+      pixel[0] = static_cast<uint8_t>(green * 7 + red);
+      pixel[1] = static_cast<uint8_t>(green);
+      pixel[2] = static_cast<uint8_t>(red);
+    }
+  }
+  TestImage plain = test::MakeImage(256, 256, 1);
+  TestImage vector = test::MakeImage(256, 256, 1);
+  test::RunKernel(&BgrToGray8, plain, source, source.Whole(), 0, 0);
+  test::RunKernel(&BgrToGray8Avx2, vector, source, source.Whole(), 0, 0);
+  EXPECT_EQ(vector.bytes, plain.bytes);
+}
+#endif
 
 }  // namespace
 }  // namespace zirvo

@@ -76,6 +76,26 @@ TEST_P(ReduceBgr, TakesWordsZeroToTwoOfEachPixel) {
   }
 }
 
+TEST_P(ReduceBgr, MapsAnInnerRectangleToADestinationPoint) {
+  int words = GetParam();
+  TestImage source = RandomImage16(41, 9, words, 77);
+  TestImage destination = RandomImage(45, 12, 3, 78);
+  TestImage before = destination;
+  KernelRect rect{3, 2, 40, 8};
+  ASSERT_EQ(test::RunKernel(&ReduceBgr16Shift2, destination, source, rect, 5, 4), 1);
+  for (int32_t row = 0; row < destination.height; ++row) {
+    for (int32_t column = 0; column < destination.width; ++column) {
+      bool inside = row >= 4 && row < 10 && column >= 5 && column < 42;
+      for (int word = 0; word < 3; ++word) {
+        uint8_t expected = inside ? static_cast<uint8_t>(
+                                        source.Sample16(8 - 1 - (row - 4), column - 5 + 3, word) >> 2)
+                                  : before.At(row, column)[word];
+        ASSERT_EQ(destination.At(row, column)[word], expected) << row << "," << column;
+      }
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(FortyEightAndSixtyFourBits, ReduceBgr, ::testing::Values(3, 4));
 
 TEST(ExpandMono, ShiftsLeftByFourKeepingSixteenBitsInPlace) {

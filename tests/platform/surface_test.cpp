@@ -137,6 +137,20 @@ TEST(SurfaceBlockCopy, ClipsAgainstBothSurfaces) {
   EXPECT_EQ(destination.PictureRow(3, 1)[0], 0);
 }
 
+TEST(SurfaceBlockCopy, MovesOverlappingRowsWithinOneSurface) {
+  Selected image(2, 4, 8);
+  for (int row = 0; row < 4; ++row) image.PictureRow(4, row)[0] = static_cast<uint8_t>(row + 1);
+  ASSERT_TRUE(BlockCopy(*image.context, 0, 1, 2, 3, *image.context, 0, 0));
+  EXPECT_EQ(image.PictureRow(4, 0)[0], 1);
+  EXPECT_EQ(image.PictureRow(4, 1)[0], 1);
+  EXPECT_EQ(image.PictureRow(4, 2)[0], 2);
+  EXPECT_EQ(image.PictureRow(4, 3)[0], 3);
+  ASSERT_TRUE(BlockCopy(*image.context, 0, 0, 2, 3, *image.context, 0, 1));
+  EXPECT_EQ(image.PictureRow(4, 0)[0], 1);
+  EXPECT_EQ(image.PictureRow(4, 1)[0], 2);
+  EXPECT_EQ(image.PictureRow(4, 2)[0], 3);
+}
+
 TEST(SurfaceBlockCopy, RefusesFormatsItCannotConvert) {
   Selected colour(2, 2, 24);
   Selected gray(2, 2, 8);

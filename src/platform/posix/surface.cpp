@@ -219,7 +219,11 @@ bool BlockCopy(DrawingContext& destinationContext, int x, int y, int width, int 
   int32_t toY = static_cast<int32_t>(y + shiftY);
   int32_t fromX = static_cast<int32_t>(sourceX + shiftX);
   int32_t fromY = static_cast<int32_t>(sourceY + shiftY);
-  for (int32_t row = 0; row < rows; ++row) {
+  // Within one surface, rows go in the order that never reads a row already
+  // overwritten.
+  bool backwards = &destination == &source && toY > fromY;
+  for (int32_t step = 0; step < rows; ++step) {
+    int32_t row = backwards ? static_cast<int32_t>(rows) - 1 - step : step;
     CopyPixels(destination, destination.PictureRow(toY + row), toX, source,
                source.PictureRow(fromY + row), fromX, static_cast<int32_t>(columns), nullptr);
   }

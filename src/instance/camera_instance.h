@@ -1,0 +1,181 @@
+// CameraInstance: the object behind one camera handle, its start-up, names,
+// camera information, colour mode and shut-down.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "ZirvoSdk_USB3_7730QX.h"
+#include "convert/processor.h"
+#include "instance/error_store.h"
+#include "platform/message_window.h"
+#include "platform/threading.h"
+#include "settings/settings_records.h"
+
+namespace zirvo {
+
+class FrameBitmap;
+class Model7730Device;
+
+enum AcquisitionMode : int32_t { ModeIdle = 0, ModeStreaming = 1, ModeCapture = 2 };
+
+// Error codes recorded in the error store.
+enum ErrorCode : int {
+  kErrorNoDevice = 1,
+  kErrorDeviceNumber = 2,
+  kErrorThread = 3,
+  kErrorWindow = 4,
+  kErrorMemory = 5,
+  kErrorCommand = 6,
+  kErrorCaptureWindow = 7,
+  kErrorTransfer = 8,
+  kErrorArgument = 9,
+  kErrorNotSupported = 11,
+  kErrorSettings = 12,
+  kErrorStopped = 13,
+};
+
+// The eight frame bitmaps, in the order the camera keeps them.
+enum BitmapSlot : int {
+  kBitmapRaw8,
+  kBitmapRaw16,
+  kBitmap24,
+  kBitmap32,
+  kBitmap48,
+  kBitmap64,
+  kBitmapWork,
+  kBitmapDisplay,
+  kBitmapCount,
+};
+
+// Position (left, top) and size (right, bottom) of a child preview window.
+struct PreviewRectangle {
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t right = 0;
+  int32_t bottom = 0;
+};
+
+// Values the exposure computation and the analog page share.
+struct ExposureDisplay {
+  int32_t flag = 0;
+  uint16_t lineLength = 0;
+  uint16_t frameLength = 0;
+  double pixelClockPeriodMicroseconds = 1.0;
+  int32_t realExposure = 0;
+};
+
+inline constexpr int kSensorWidth = 4384;
+inline constexpr int kSensorHeight = 3288;
+inline constexpr int kDeviceNameEntry = 256;  // characters per EnumDevice table entry
+inline constexpr int kDeviceNameTableMinimum = 10;
+inline constexpr int kMinimumDeviceNameSize = 16;
+inline constexpr uint32_t kDeviceTimeout = 8000;
+
+// Colour-mode codes: output bits accepted by SetColorMode, significant bits
+// reported by GetColorMode.
+int ColorModeCodeForBits(int bitsPerPixel);  // -1 for another bit count
+int ReportedBitsForColorMode(int code);
+
+// Valid when the window lies inside the sensor and the sub-sample mode is 0 to 20.
+bool IsValidCaptureWindow(const CameraSizeSettings& window, int subSampleMode);
+
+class CameraInstance {
+ public:
+  // Defaults only: no device, bitmap, window or thread.
+  CameraInstance();
+  // Saves analog, filter and gray settings, closes, frees device and bitmaps.
+  virtual ~CameraInstance();
+  CameraInstance(const CameraInstance&) = delete;
+  CameraInstance& operator=(const CameraInstance&) = delete;
+
+  // 1 when ready; 0 (error 5) when the device or a bitmap could not be created.
+  int Initialize(platform::WindowHandle notificationWindow);
+  int Close();
+  int StopPreview();
+
+  int SetDeviceNumber(int deviceNumber);
+  int EnumDevice(char* names);
+  int EnumDeviceW(wchar_t* names);
+  int GetDeviceName(int deviceNumber, char* name, int size);
+  int GetDeviceNameW(int deviceNumber, wchar_t* name, int size);
+  int GetCameraInfo(CameraInfo* info);
+
+  int SetColorMode(int bitsPerPixel);
+  int GetColorMode() const;
+
+  void RecordError(int code) { errors_.RecordError(code); }
+  int PopError() { return errors_.PopError(); }
+
+  // Read access for the other parts of the camera and for tests.
+  Model7730Device* Device() const { return device_.get(); }
+  FrameBitmap* Bitmap(BitmapSlot slot) const { return bitmaps_[slot].get(); }
+  const CameraSizeSettings& CaptureWindow() const { return captureWindow_; }
+  const AnalogSettings& Analog() const { return analog_; }
+  const FilterSettings& Filter() const { return filter_; }
+  const VideoFormatSettings& VideoFormat() const { return videoFormat_; }
+  const PreviewRectangle& PreviewRect() const { return previewRectangle_; }
+  platform::WindowHandle NotificationWindow() const { return errors_.NotificationWindow(); }
+  AcquisitionMode Mode() const { return mode_.load(); }
+  uint32_t RateUpdateTime() const { return rateUpdateTime_; }
+
+ private:
+  bool CreateDevice();
+  bool CreateBitmaps();
+  void LoadAndProgramCaptureWindow();
+  void LoadAndProgramAnalog();
+  void DestroyPreviewWindow();
+  void StopWorker(std::atomic<int32_t>& runFlag, std::unique_ptr<platform::Thread>& thread,
+                  std::unique_ptr<platform::ManualResetEvent>& finished);
+  // The name of camera `number` (1-based), "Zirvo7730QX_NN".
+  static std::string DeviceName(int number);
+  bool CheckDevice();
+
+  ProcessorInfo processor_{};
+  std::unique_ptr<Model7730Device> device_;
+  std::array<std::unique_ptr<FrameBitmap>, kBitmapCount> bitmaps_;
+  platform::WindowHandle previewWindow_ = nullptr;
+  std::string previewWindowClass_;
+  CameraSizeSettings captureWindow_;
+  FilterSettings filter_;
+  void* openImageFilterDialog_ = nullptr;
+  AnalogSettings analog_;
+  void* openAnalogDialog_ = nullptr;
+  ExposureDisplay exposureDisplay_;
+
+  // Run flags: written by the caller's thread, polled by the worker threads.
+  std::atomic<int32_t> recordingFlag_{0};
+  std::atomic<int32_t> streamingRunFlag_{0};
+  std::atomic<int32_t> frameReady_{0};
+  uint32_t recordingStart_ = 0;
+  uint32_t recordingDeadline_ = 0;
+  std::unique_ptr<platform::Thread> recordThread_;
+  std::unique_ptr<platform::ManualResetEvent> recordFinished_;
+  std::unique_ptr<platform::Thread> captureThread_;
+  std::unique_ptr<platform::ManualResetEvent> captureFinished_;
+
+  platform::WindowHandle previewParent_ = nullptr;
+  PreviewRectangle previewRectangle_{0, 0, kSensorWidth, kSensorHeight};
+  platform::WindowHandle callbackWindow_ = nullptr;
+  void* callerBuffer_ = nullptr;
+  int32_t callerBufferSize_ = 0;
+  int32_t callerRowOrder_ = 0;
+  FrameInfo frameInfo_{static_cast<int32_t>(sizeof(FrameInfo)), 0, 0, 0, 0, nullptr};
+
+  // Written by the caller's thread, read by the worker threads.
+  std::atomic<AcquisitionMode> mode_{ModeIdle};
+  // colorMode and waitTime are read by the capture thread: std::atomic_ref.
+  VideoFormatSettings videoFormat_;
+  std::atomic<int32_t> frameRateTimes10_{0};
+  int32_t framesSinceRateUpdate_ = 0;
+  uint32_t rateUpdateTime_;
+
+  ErrorStore errors_;
+  bool settingsLoaded_ = false;
+  uint32_t deviceTimeout_ = kDeviceTimeout;
+};
+
+}  // namespace zirvo

@@ -1,0 +1,106 @@
+// Message windows as queues in a process-wide handle table.
+#include "platform/message_window.h"
+
+#include <chrono>
+#include <unordered_map>
+
+#include "platform/never_destroyed.h"
+
+namespace zirvo::platform {
+namespace {
+
+class WindowTable {
+ public:
+  WindowHandle Add() {
+    std::lock_guard lock(mutex_);
+    // Even numbers above any small integer an application might confuse with a handle.
+    nextHandle_ += 2;
+    auto handle = reinterpret_cast<WindowHandle>(nextHandle_);
+    windows_.emplace(nextHandle_, std::make_shared<MessageWindow>(handle));
+    return handle;
+  }
+  std::shared_ptr<MessageWindow> Find(WindowHandle window) {
+    std::lock_guard lock(mutex_);
+    auto found = windows_.find(reinterpret_cast<uintptr_t>(window));
+    return found == windows_.end() ? nullptr : found->second;
+  }
+  std::shared_ptr<MessageWindow> Remove(WindowHandle window) {
+    std::lock_guard lock(mutex_);
+    auto found = windows_.find(reinterpret_cast<uintptr_t>(window));
+    if (found == windows_.end()) return nullptr;
+    std::shared_ptr<MessageWindow> removed = std::move(found->second);
+    windows_.erase(found);
+    return removed;
+  }
+
+ private:
+  std::mutex mutex_;  // every thread that creates, finds or destroys a window
+  uintptr_t nextHandle_ = 0x10000;
+  std::unordered_map<uintptr_t, std::shared_ptr<MessageWindow>> windows_;
+};
+
+// Never destroyed: threads still posting at process exit find a live table.
+WindowTable& Windows() {
+  static NeverDestroyed<WindowTable> table;
+  return table.get();
+}
+
+}  // namespace
+
+bool MessageWindow::Post(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  {
+    std::lock_guard lock(mutex_);
+    if (destroyed_) return false;
+    queue_.push_back(WindowMessage{handle_, message, wParam, lParam});
+  }
+  arrived_.notify_one();
+  return true;
+}
+
+int MessageWindow::Take(WindowMessage& message, int timeoutMilliseconds) {
+  std::unique_lock lock(mutex_);
+  auto ready = [this] { return destroyed_ || !queue_.empty(); };
+  if (timeoutMilliseconds < 0) {
+    arrived_.wait(lock, ready);
+  } else if (!arrived_.wait_for(lock, std::chrono::milliseconds(timeoutMilliseconds), ready)) {
+    return 0;
+  }
+  if (destroyed_) return -1;
+  message = queue_.front();
+  queue_.pop_front();
+  return 1;
+}
+
+void MessageWindow::MarkDestroyed() {
+  {
+    std::lock_guard lock(mutex_);
+    destroyed_ = true;
+    queue_.clear();
+  }
+  arrived_.notify_all();
+}
+
+WindowHandle CreateMessageWindow() { return Windows().Add(); }
+
+bool DestroyMessageWindow(WindowHandle window) {
+  std::shared_ptr<MessageWindow> removed = Windows().Remove(window);
+  if (!removed) return false;
+  removed->MarkDestroyed();
+  return true;
+}
+
+bool IsMessageWindow(WindowHandle window) { return Windows().Find(window) != nullptr; }
+
+bool PostWindowMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  std::shared_ptr<MessageWindow> target = Windows().Find(window);
+  return target && target->Post(message, wParam, lParam);
+}
+
+int GetWindowMessage(WindowHandle window, WindowMessage& message, int timeoutMilliseconds) {
+  std::shared_ptr<MessageWindow> source = Windows().Find(window);
+  return source ? source->Take(message, timeoutMilliseconds) : -1;
+}
+
+std::shared_ptr<MessageWindow> FindMessageWindow(WindowHandle window) { return Windows().Find(window); }
+
+}  // namespace zirvo::platform

@@ -1,0 +1,500 @@
+// Settings store kept in one human-readable file per key under $XDG_CONFIG_HOME.
+//
+// "Software\Kelvor\Zirvo7730QX3Sdk" is the file $XDG_CONFIG_HOME/Kelvor/Zirvo7730QX3Sdk.ini
+// (~/.config when the variable is unset or not absolute). Its format:
+//
+//   ; comment
+//   Size=0            values before the first section belong to the key itself
+//   [Size_00]         the sub-key Size_00 (deeper levels as [A\B])
+//   TH=4384           a 32-bit value in decimal (signed) or 0x hexadecimal
+//
+// Every change goes through one read-modify-write under an advisory lock on
+// "<file>.lock": re-read, apply this key's changes, write "<file>.tmp", fsync,
+// rename over the file, fsync the folder. A crash leaves the old or the new
+// file, and concurrent writers keep each other's values. A file that cannot
+// be parsed or read is renamed to "<file>.damaged-<UTC time>" and then counts
+// as missing, so it is never overwritten.
+#include "platform/settings_store.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace zirvo::platform {
+namespace {
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+struct Value {
+  std::string name;
+  uint32_t value;
+};
+
+struct Section {
+  std::string path;  // empty for the key itself
+  std::vector<Value> values;
+};
+
+struct Document {
+  std::vector<Section> sections;
+
+  const Section* Find(std::string_view path) const {
+    for (const Section& section : sections)
+      if (SameName(section.path, path)) return &section;
+    return nullptr;
+  }
+  Section& Ensure(std::string_view path) {
+    for (Section& section : sections)
+      if (SameName(section.path, path)) return section;
+    if (path.empty()) {
+      sections.insert(sections.begin(), Section{});
+      return sections.front();
+    }
+    sections.push_back(Section{std::string(path), {}});
+    return sections.back();
+  }
+  // A key exists when it has a section of its own or any deeper sub-key does.
+  bool HasKey(std::string_view path) const {
+    if (path.empty()) return true;
+    for (const Section& section : sections) {
+      if (SameName(section.path, path)) return true;
+      if (section.path.size() > path.size() && section.path[path.size()] == '\\' &&
+          SameName(std::string_view(section.path).substr(0, path.size()), path))
+        return true;
+    }
+    return false;
+  }
+};
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
+    text.remove_suffix(1);
+  return text;
+}
+
+std::optional<uint32_t> ParseNumber(std::string_view text) {
+  bool negative = false;
+  if (!text.empty() && text.front() == '-') {
+    negative = true;
+    text.remove_prefix(1);
+  }
+  int base = 10;
+  if (!negative && text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    text.remove_prefix(2);
+  }
+  if (text.empty() || text.size() > 10) return std::nullopt;
+  uint64_t magnitude = 0;
+  for (char c : text) {
+    int digit;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    else return std::nullopt;
+    magnitude = magnitude * base + digit;
+  }
+  if (negative) {
+    if (magnitude > 0x80000000ull) return std::nullopt;
+    return static_cast<uint32_t>(0 - magnitude);
+  }
+  if (magnitude > 0xFFFFFFFFull) return std::nullopt;
+  return static_cast<uint32_t>(magnitude);
+}
+
+bool ValidName(std::string_view name) {
+  if (name.empty()) return false;
+  for (char c : name)
+    if (c == '=' || c == '[' || c == ']' || c == '\n' || c == '\r' || c == ';' || c == '#')
+      return false;
+  return Trim(name).size() == name.size();
+}
+
+std::optional<Document> Parse(std::string_view text) {
+  Document document;
+  Section* current = nullptr;
+  while (!text.empty()) {
+    std::size_t end = text.find('\n');
+    std::string_view line = Trim(text.substr(0, end));
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+    if (line.front() == '[') {
+      if (line.back() != ']' || line.size() < 3) return std::nullopt;
+      std::string_view path = line.substr(1, line.size() - 2);
+      if (!ValidName(path)) return std::nullopt;
+      current = &document.Ensure(path);
+      continue;
+    }
+    std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) return std::nullopt;
+    std::string_view name = Trim(line.substr(0, equals));
+    std::optional<uint32_t> number = ParseNumber(Trim(line.substr(equals + 1)));
+    if (!ValidName(name) || !number) return std::nullopt;
+    if (!current) current = &document.Ensure("");
+    bool replaced = false;
+    for (Value& value : current->values)
+      if (SameName(value.name, name)) {
+        value.value = *number;
+        replaced = true;
+      }
+    if (!replaced) current->values.push_back(Value{std::string(name), *number});
+  }
+  return document;
+}
+
+std::string Format(const Document& document) {
+  std::string text =
+      "; Zirvo 7730QX SDK settings. Values before the first [section] belong to the\n"
+      "; key itself; each [section] is a sub-key. Every value is a 32-bit number.\n";
+  for (const Section& section : document.sections) {
+    if (!section.path.empty()) text += "\n[" + section.path + "]\n";
+    for (const Value& value : section.values)
+      text += value.name + "=" + std::to_string(static_cast<int32_t>(value.value)) + "\n";
+  }
+  return text;
+}
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+  bool CloseChecked() {
+    int fd = std::exchange(fd_, -1);
+    return fd < 0 || ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+std::string ConfigFolder() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg && xdg[0] == '/') return xdg;
+  const char* home = std::getenv("HOME");
+  if (home && home[0] == '/') return std::string(home) + "/.config";
+  struct passwd entry;
+  struct passwd* found = nullptr;
+  char buffer[4096];
+  if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found && found->pw_dir)
+    return std::string(found->pw_dir) + "/.config";
+  return {};
+}
+
+// Splits "Software\Kelvor\Zirvo7730QX3Sdk" into folders and a file name.
+std::optional<std::vector<std::string>> PathComponents(std::string_view path) {
+  std::vector<std::string> components;
+  while (!path.empty()) {
+    std::size_t end = path.find('\\');
+    std::string_view component = path.substr(0, end);
+    path.remove_prefix(end == std::string_view::npos ? path.size() : end + 1);
+    if (component.empty()) continue;
+    if (component == "." || component == ".." || component.find('/') != std::string_view::npos ||
+        !ValidName(component))
+      return std::nullopt;
+    components.emplace_back(component);
+  }
+  if (!components.empty() && SameName(components.front(), "Software")) components.erase(components.begin());
+  if (components.empty()) return std::nullopt;
+  return components;
+}
+
+bool MakeFolders(const std::string& folder) {
+  for (std::size_t slash = 1; slash != std::string::npos;) {
+    slash = folder.find('/', slash + 1);
+    std::string prefix = folder.substr(0, slash);
+    if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  return true;
+}
+
+enum class LoadResult { Loaded, Missing, Damaged };
+
+LoadResult ReadFile(const std::string& file, std::string& text) {
+  FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) return errno == ENOENT || errno == ENOTDIR ? LoadResult::Missing : LoadResult::Damaged;
+  struct stat status;
+  if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) return LoadResult::Damaged;
+  text.clear();
+  char buffer[8192];
+  for (;;) {
+    ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return LoadResult::Damaged;
+    if (got == 0) return LoadResult::Loaded;
+    text.append(buffer, static_cast<std::size_t>(got));
+  }
+}
+
+bool WriteAll(int fd, const std::string& text) {
+  std::size_t written = 0;
+  while (written < text.size()) {
+    ssize_t put = ::write(fd, text.data() + written, text.size() - written);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    written += static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+// The file behind one top-level key.
+class StoreFile {
+ public:
+  StoreFile(std::string folder, std::string file) : folder_(std::move(folder)), file_(std::move(file)) {}
+
+  // The parsed file, or nothing when it is missing or had to be put aside.
+  std::optional<Document> Load() const {
+    std::string text;
+    switch (ReadFile(file_, text)) {
+      case LoadResult::Missing:
+        return std::nullopt;
+      case LoadResult::Loaded:
+        if (std::optional<Document> document = Parse(text)) return document;
+        break;
+      case LoadResult::Damaged:
+        break;
+    }
+    // Only under the lock may the file be moved: another writer may just have replaced it.
+    Lock lock(*this);
+    if (!lock.held()) return std::nullopt;
+    return LoadLocked();
+  }
+
+  // Applies `change` to the current file under the lock and replaces it.
+  template <typename Change>
+  bool Update(Change&& change) const {
+    if (!MakeFolders(folder_)) return false;
+    Lock lock(*this);
+    if (!lock.held()) return false;
+    Document document = LoadLocked().value_or(Document{});
+    change(document);
+    return Replace(Format(document));
+  }
+
+ private:
+  class Lock {
+   public:
+    explicit Lock(const StoreFile& store)
+        : fd_(::open((store.file_ + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+      if (fd_.get() < 0) return;
+      while (::flock(fd_.get(), LOCK_EX) != 0)
+        if (errno != EINTR) return;
+      held_ = true;
+    }
+    ~Lock() {
+      if (held_) ::flock(fd_.get(), LOCK_UN);
+    }
+    bool held() const { return held_; }
+
+   private:
+    FileDescriptor fd_;
+    bool held_ = false;
+  };
+
+  std::optional<Document> LoadLocked() const {
+    std::string text;
+    LoadResult result = ReadFile(file_, text);
+    if (result == LoadResult::Missing) return std::nullopt;
+    if (result == LoadResult::Loaded)
+      if (std::optional<Document> document = Parse(text)) return document;
+    PutAside();
+    return std::nullopt;
+  }
+
+  void PutAside() const {
+    char stamp[32];
+    std::time_t now = std::time(nullptr);
+    struct tm utc;
+    gmtime_r(&now, &utc);
+    std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
+    std::string aside = file_ + ".damaged-" + stamp;
+    for (int n = 2; ::access(aside.c_str(), F_OK) == 0; ++n)
+      aside = file_ + ".damaged-" + stamp + "-" + std::to_string(n);
+    ::rename(file_.c_str(), aside.c_str());
+  }
+
+  bool Replace(const std::string& text) const {
+    std::string temporary = file_ + ".tmp";
+    FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    if (fd.get() < 0) return false;
+    bool written = WriteAll(fd.get(), text) && ::fsync(fd.get()) == 0;
+    written = fd.CloseChecked() && written;
+    if (!written || ::rename(temporary.c_str(), file_.c_str()) != 0) {
+      ::unlink(temporary.c_str());
+      return false;
+    }
+    FileDescriptor folder(::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() >= 0) ::fsync(folder.get());
+    return true;
+  }
+
+  std::string folder_;
+  std::string file_;
+};
+
+std::string JoinPath(const std::string& base, std::string_view name) {
+  std::string joined = base;
+  while (!name.empty()) {
+    std::size_t end = name.find('\\');
+    std::string_view component = name.substr(0, end);
+    name.remove_prefix(end == std::string_view::npos ? name.size() : end + 1);
+    if (component.empty()) continue;
+    if (!joined.empty()) joined += '\\';
+    joined += component;
+  }
+  return joined;
+}
+
+bool ValidKeyPath(const std::string& path) {
+  std::string_view rest = path;
+  while (!rest.empty()) {
+    std::size_t end = rest.find('\\');
+    if (!ValidName(rest.substr(0, end))) return false;
+    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+  }
+  return true;
+}
+
+class FileKey final : public SettingsKey {
+ public:
+  FileKey(std::shared_ptr<const StoreFile> store, std::shared_ptr<const Document> snapshot,
+          std::string path, bool writable, bool mustCreate)
+      : store_(std::move(store)),
+        snapshot_(std::move(snapshot)),
+        path_(std::move(path)),
+        writable_(writable),
+        mustCreate_(mustCreate) {}
+
+  ~FileKey() override { Close(); }
+
+  std::unique_ptr<SettingsKey> OpenSubKey(const char* name) override {
+    if (closed_ || !name) return nullptr;
+    std::string path = JoinPath(path_, name);
+    if (path == path_ || !snapshot_->HasKey(path)) return nullptr;
+    return std::make_unique<FileKey>(store_, snapshot_, path, writable_, false);
+  }
+
+  std::unique_ptr<SettingsKey> CreateSubKey(const char* name) override {
+    if (closed_ || !writable_ || !name) return nullptr;
+    std::string path = JoinPath(path_, name);
+    if (path == path_ || !ValidKeyPath(path)) return nullptr;
+    return std::make_unique<FileKey>(store_, snapshot_, path, true, !snapshot_->HasKey(path));
+  }
+
+  bool QueryValue(const char* name, uint32_t& value) override {
+    if (closed_ || !name) return false;
+    for (const Value& pending : pending_)
+      if (SameName(pending.name, name)) {
+        value = pending.value;
+        return true;
+      }
+    if (const Section* section = snapshot_->Find(path_))
+      for (const Value& stored : section->values)
+        if (SameName(stored.name, name)) {
+          value = stored.value;
+          return true;
+        }
+    return false;
+  }
+
+  bool SetValue(const char* name, uint32_t value) override {
+    if (closed_ || !writable_ || !name || !ValidName(name)) return false;
+    for (Value& pending : pending_)
+      if (SameName(pending.name, name)) {
+        pending.value = value;
+        return true;
+      }
+    pending_.push_back(Value{name, value});
+    return true;
+  }
+
+  bool Close() override {
+    if (closed_) return true;
+    closed_ = true;
+    if (!writable_ || (!mustCreate_ && pending_.empty())) return true;
+    return store_->Update([this](Document& document) {
+      Section& section = document.Ensure(path_);
+      for (const Value& change : pending_) {
+        bool replaced = false;
+        for (Value& stored : section.values)
+          if (SameName(stored.name, change.name)) {
+            stored.value = change.value;
+            replaced = true;
+          }
+        if (!replaced) section.values.push_back(change);
+      }
+    });
+  }
+
+ private:
+  std::shared_ptr<const StoreFile> store_;
+  std::shared_ptr<const Document> snapshot_;
+  std::string path_;  // below the top-level key; empty for the key itself
+  bool writable_;
+  bool mustCreate_;
+  std::vector<Value> pending_;
+  bool closed_ = false;
+};
+
+std::shared_ptr<const StoreFile> StoreFor(const char* path) {
+  if (!path) return nullptr;
+  std::optional<std::vector<std::string>> components = PathComponents(path);
+  std::string folder = ConfigFolder();
+  if (!components || folder.empty()) return nullptr;
+  std::string file = components->back() + ".ini";
+  components->pop_back();
+  for (const std::string& component : *components) folder += "/" + component;
+  return std::make_shared<const StoreFile>(folder, folder + "/" + file);
+}
+
+}  // namespace
+
+std::unique_ptr<SettingsKey> OpenUserKey(const char* path) {
+  std::shared_ptr<const StoreFile> store = StoreFor(path);
+  if (!store) return nullptr;
+  std::optional<Document> document = store->Load();
+  if (!document) return nullptr;
+  return std::make_unique<FileKey>(store, std::make_shared<const Document>(std::move(*document)),
+                                   std::string(), false, false);
+}
+
+std::unique_ptr<SettingsKey> CreateUserKey(const char* path) {
+  std::shared_ptr<const StoreFile> store = StoreFor(path);
+  if (!store) return nullptr;
+  std::optional<Document> document = store->Load();
+  bool missing = !document;
+  auto key = std::make_unique<FileKey>(
+      store, std::make_shared<const Document>(document.value_or(Document{})), std::string(), true,
+      missing);
+  // The key exists as soon as it is created, as in the registry.
+  if (missing && !key->Close()) return nullptr;
+  if (missing) {
+    return std::make_unique<FileKey>(store, std::make_shared<const Document>(Document{}),
+                                     std::string(), true, false);
+  }
+  return key;
+}
+
+}  // namespace zirvo::platform

@@ -1,0 +1,179 @@
+// Hot-pixel correction: hand-worked cases, 16-bit words, vector scan against the reference.
+#include "convert/hot_pixel.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "convert/parameter_blocks.h"
+#include "convert/processor.h"
+#include "support/bayer_reference.h"
+
+namespace zirvo {
+namespace {
+
+using testing::TestImage;
+
+struct Variant {
+  std::string name;
+  RectangleKernel kernel;
+  bool available;
+};
+
+std::vector<Variant> Variants() {
+  return {{"plain", HotPixelCorrect, true},
+          {"avx2", HotPixelCorrectAvx2, __builtin_cpu_supports("avx2") != 0}};
+}
+
+int Correct(RectangleKernel kernel, TestImage& image, const KernelRect& rect, BayerBlock block,
+            int threshold = 30) {
+  return kernel(image.Bits(), image.Bits(), rect, rect.left, rect.top, image.bytesPerPixel,
+                image.bytesPerPixel, image.stride, image.stride, &block, &threshold);
+}
+
+TestImage Uniform(int w, int h, int sampleBytes, uint32_t value) {
+  TestImage image(w, h, sampleBytes, 0, 0);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) image.SetSample(x, y, value);
+  }
+  return image;
+}
+
+class HotPixelHandCases : public ::testing::TestWithParam<int> {
+ protected:
+  RectangleKernel Kernel() const { return Variants()[GetParam()].kernel; }
+  void SetUp() override {
+    if (!Variants()[GetParam()].available) GTEST_SKIP() << "processor lacks the variant";
+  }
+  const BayerBlock block_{0, 100, 100, 100};
+};
+
+TEST_P(HotPixelHandCases, ModeratelyBrightRedSiteIsKept) {
+  // Estimate red 117, green and blue 100: only differences of 17.
+  TestImage image = Uniform(12, 12, 1, 100);
+  image.SetSample(6, 5, 131);  // odd row, even column: red in mode 0
+  EXPECT_EQ(Correct(Kernel(), image, {0, 0, 12, 12}, block_), 0);
+  EXPECT_EQ(image.Sample(6, 5), 131u);
+}
+
+TEST_P(HotPixelHandCases, BrightRedSiteIsReplacedByItsSameColourMean) {
+  TestImage image = Uniform(12, 12, 1, 100);
+  image.SetSample(6, 5, 200);
+  EXPECT_EQ(Correct(Kernel(), image, {0, 0, 12, 12}, block_), 1);
+  EXPECT_EQ(image.Sample(6, 5), 100u);
+}
+
+TEST_P(HotPixelHandCases, EdgePixelsAndTinyFramesAreNotTouched) {
+  TestImage image = Uniform(12, 12, 1, 100);
+  image.SetSample(1, 6, 250);
+  image.SetSample(10, 6, 250);
+  EXPECT_EQ(Correct(Kernel(), image, {0, 0, 12, 12}, block_), 0);
+  for (int size = 1; size <= 4; ++size) {
+    TestImage tiny = Uniform(size, size, 1, 0);
+    tiny.SetSample(size / 2, size / 2, 255);
+    const std::vector<uint8_t> before = tiny.storage;
+    EXPECT_EQ(Correct(Kernel(), tiny, {0, 0, size, size}, block_), 0);
+    EXPECT_EQ(tiny.storage, before);
+  }
+}
+
+TEST_P(HotPixelHandCases, SixteenBitSamplesAreCorrectedAsWholeWords) {
+  // 0x0164 over neighbours of 0x0064: equal low bytes, yet 256 above its mean.
+  TestImage image = Uniform(12, 12, 2, 0x0064);
+  image.SetSample(6, 5, 0x0164);
+  EXPECT_EQ(Correct(Kernel(), image, {0, 0, 12, 12}, block_), 1);
+  EXPECT_EQ(image.Sample(6, 5), 0x0064u);
+  EXPECT_TRUE(image.GuardsIntact(0));
+}
+
+TEST_P(HotPixelHandCases, SixteenBitThresholdIsScaledToTenBitSamples) {
+  // The 8-bit example widened by 4: 524 over 400 is kept, 800 is replaced.
+  TestImage image = Uniform(12, 12, 2, 400);
+  image.SetSample(6, 5, 524);
+  image.SetSample(6, 9, 800);
+  EXPECT_EQ(Correct(Kernel(), image, {0, 0, 12, 12}, block_), 1);
+  EXPECT_EQ(image.Sample(6, 5), 524u);
+  EXPECT_EQ(image.Sample(6, 9), 400u);
+}
+
+TEST_P(HotPixelHandCases, SeparateSourceIsCopiedThenCorrected) {
+  TestImage source = Uniform(12, 12, 1, 100);
+  source.SetSample(6, 5, 200);
+  TestImage destination(14, 13, 1);
+  BayerBlock block = block_;
+  int threshold = 30;
+  EXPECT_EQ(Kernel()(destination.Bits(), source.Bits(), {0, 0, 12, 12}, 2, 1, 1, 1,
+                     destination.stride, source.stride, &block, &threshold),
+            1);
+  EXPECT_EQ(destination.Sample(8, 6), 100u);
+  EXPECT_EQ(destination.Sample(2, 1), 100u);
+  EXPECT_EQ(destination.Sample(1, 1), 0xA5u);
+  EXPECT_EQ(source.Sample(6, 5), 200u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, HotPixelHandCases, ::testing::Values(0, 1),
+                         [](const auto& info) { return Variants()[info.param].name; });
+
+class HotPixelMatchesReference : public ::testing::Test {
+ protected:
+  std::mt19937 random_{4242};
+
+  // A smooth frame with sharp steps and scattered hot pixels, so corrections
+  // cluster and feed each other.
+  TestImage Scene(int w, int h, int sampleBytes) {
+    TestImage image(w, h, sampleBytes, 4, 0);
+    const uint32_t top = sampleBytes == 1 ? 255 : 1023;
+    std::uniform_int_distribution<int> noise(0, 6);
+    std::uniform_int_distribution<int> spot(0, 40);
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        const uint32_t base = ((x / 7 + y / 5) % 3) * (top / 3) + ((x & 1) ? 20u : 0u);
+        uint32_t value = std::min<uint32_t>(base + noise(random_), top);
+        if (spot(random_) == 0) value = top - noise(random_);
+        image.SetSample(x, y, value);
+      }
+    }
+    return image;
+  }
+};
+
+TEST_F(HotPixelMatchesReference, EveryVariantReplacesTheSamePixels) {
+  const int sizes[][2] = {{5, 5}, {6, 7}, {9, 9}, {17, 6}, {20, 20}, {21, 8}, {36, 11},
+                          {37, 12}, {100, 40}, {4384, 6}};
+  const BayerBlock gains[] = {{0, 100, 100, 100}, {0, 250, 100, 101}, {0, 0, 100, 400}};
+  for (const Variant& variant : Variants()) {
+    if (!variant.available) continue;
+    SCOPED_TRACE(variant.name);
+    int index = 0;
+    for (int sampleBytes : {1, 2}) {
+      for (const auto& size : sizes) {
+        for (int mode = 0; mode < 4; ++mode, ++index) {
+          const TestImage scene = Scene(size[0], size[1], sampleBytes);
+          TestImage expected = scene;
+          TestImage actual = scene;
+          BayerBlock block = gains[index % 3];
+          block.bayerMode = mode;
+          const KernelRect rect = index % 2 ? KernelRect{0, 0, size[0], size[1]}
+                                            : KernelRect{1, 0, size[0], size[1] - (index % 3 == 0)};
+          const int replaced = testing::ReferenceHotPixel(expected, rect, block, 30);
+          EXPECT_EQ(Correct(variant.kernel, actual, rect, block), replaced);
+          ASSERT_EQ(actual.storage, expected.storage)
+              << size[0] << "x" << size[1] << " mode " << mode << " bytes " << sampleBytes;
+          if (size[0] == 100) {
+            EXPECT_GT(replaced, 0);
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(HotPixelSelection, UsesTheVectorScanWithAvx2) {
+  EXPECT_EQ(SelectHotPixelCorrect(0), &HotPixelCorrect);
+  EXPECT_EQ(SelectHotPixelCorrect(kFeatureAvx2), &HotPixelCorrectAvx2);
+}
+
+}  // namespace
+}  // namespace zirvo

@@ -1,0 +1,356 @@
+// Tests of the camera instance against simulated cameras: start-up, names,
+// information, colour mode, device choice and shut-down.
+#include "instance/camera_instance.h"
+
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "device/model7730_device.h"
+#include "display/frame_bitmap.h"
+#include "support/sim_fixture.h"
+#include "support/temporary_config.h"
+
+namespace zirvo {
+namespace {
+
+using RegisterWrite = std::pair<int, int>;  // address, value
+
+// The 16-bit register writes the camera saw, in order (two-phase blocks).
+std::vector<RegisterWrite> RegisterWrites(ZirvoSimCamera* camera) {
+  std::vector<ZirvoSimExchange> log(ZirvoSim_GetLog(camera, nullptr, 0));
+  log.resize(ZirvoSim_GetLog(camera, log.data(), static_cast<unsigned>(log.size())));
+  std::vector<RegisterWrite> writes;
+  int address = -1;
+  for (const ZirvoSimExchange& exchange : log) {
+    if (!exchange.write || exchange.offset != testing::kCommandSectorOffset || exchange.command[0] != 0x20)
+      continue;
+    int word = exchange.command[2] << 8 | exchange.command[3];
+    if (exchange.command[1] == 0x00) {
+      address = word;
+    } else if (exchange.command[1] == 0x01 && address >= 0) {
+      writes.emplace_back(address, word);
+      address = -1;
+    }
+  }
+  return writes;
+}
+
+// Index of the first write of `address` at or after `from`; -1 when none.
+int FindWrite(const std::vector<RegisterWrite>& writes, int address, int from = 0) {
+  for (int i = from; i < static_cast<int>(writes.size()); ++i)
+    if (writes[static_cast<std::size_t>(i)].first == address) return i;
+  return -1;
+}
+
+std::vector<int> DrainErrors(CameraInstance& camera) {
+  std::vector<int> codes;
+  for (int code; (code = camera.PopError()) != 0;) codes.push_back(code);
+  return codes;
+}
+
+class CameraInstanceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    cameras_.push_back(std::make_unique<testing::SimulatedCameraOnDrive>(1));
+    ASSERT_NE(cameras_[0]->get(), nullptr);
+  }
+
+  void TearDown() override { ZirvoSim_Detach(second_); }
+
+  // Attached beside the first, which keeps its enumeration entry.
+  void AttachSecondCamera(int drive = 3) {
+    ZirvoSimConfig config = testing::FastSimConfig();
+    second_ = ZirvoSim_Attach(drive, &config);
+    ASSERT_NE(second_, nullptr);
+  }
+
+  ZirvoSimCamera* sim(int i = 0) const { return i == 0 ? cameras_[0]->get() : second_; }
+
+  std::unique_ptr<CameraInstance> Started(platform::WindowHandle window = nullptr) {
+    auto camera = std::make_unique<CameraInstance>();
+    EXPECT_EQ(camera->Initialize(window), 1);
+    return camera;
+  }
+
+  test::TemporaryConfig config_;
+  testing::ScopedManualClock clock_{1000};
+  std::vector<std::unique_ptr<testing::SimulatedCameraOnDrive>> cameras_;
+  ZirvoSimCamera* second_ = nullptr;
+};
+
+TEST_F(CameraInstanceTest, ConstructionCreatesNothing) {
+  CameraInstance camera;
+  EXPECT_EQ(camera.Device(), nullptr);
+  for (int slot = 0; slot < kBitmapCount; ++slot) EXPECT_EQ(camera.Bitmap(static_cast<BitmapSlot>(slot)), nullptr);
+  EXPECT_EQ(camera.CaptureWindow(), (CameraSizeSettings{4384, 3288, 4384, 3288, 0, 0, 10}));
+  EXPECT_EQ(camera.VideoFormat().waitTime, 10);
+  EXPECT_EQ(camera.GetColorMode(), 8);
+  EXPECT_EQ(camera.Mode(), ModeIdle);
+  EXPECT_EQ(camera.RateUpdateTime(), 1000u);
+  EXPECT_TRUE(RegisterWrites(sim()).empty());
+}
+
+TEST_F(CameraInstanceTest, CleanProfileStartsWithDefaultsAndSavesTheRestOnRelease) {
+  auto camera = Started();
+  EXPECT_EQ(DrainErrors(*camera), std::vector<int>{12});
+  EXPECT_EQ(camera->Analog(), (AnalogSettings{100, 100, 100, 100, 100, 600, 0, 0, 0}));
+  EXPECT_EQ(camera->Filter()[kFilterGamma], 100);
+  EXPECT_EQ(camera->Filter()[kFilterGrayGainR], 128);
+  // The first-run defaults hold colour mode 2, which the video format then loads.
+  EXPECT_EQ(camera->GetColorMode(), 24);
+  ASSERT_NE(camera->Bitmap(kBitmapDisplay), nullptr);
+
+  EXPECT_EQ(config_.Stored("Size_00", "EH"), 4384);
+  for (const char* name : {"Size", "Color", "SubSample", "WaitTime", "Clock"})
+    EXPECT_TRUE(config_.Stored("", name).has_value()) << name;
+  EXPECT_FALSE(config_.HasKey("Gain_00"));
+  EXPECT_FALSE(config_.HasKey("Filter"));
+  EXPECT_FALSE(config_.HasKey("Gray"));
+
+  camera.reset();
+  EXPECT_EQ(config_.Stored("Gain_00", "Exposure"), 600);
+  EXPECT_EQ(config_.Stored("Filter", "BayerMode"), 3);
+  EXPECT_EQ(config_.Stored("Gray", "GainB1"), 128);
+}
+
+TEST_F(CameraInstanceTest, StartUpProgramsWindowGainsExposureAndMirrorsInOrder) {
+  config_.Store("", {{"Size", 1}, {"Color", 0}, {"SubSample", 0}, {"WaitTime", 10}, {"Clock", 0}});
+  config_.Store("Size_00", {{"TH", 4384}, {"TV", 3288}, {"EH", 4384}, {"EV", 3288}, {"EHS", 0}, {"EVS", 0}});
+  config_.Store("Size_01", {{"TH", 4384}, {"TV", 3288}, {"EH", 640}, {"EV", 480}, {"EHS", 16}, {"EVS", 8}});
+  config_.Store("Gain_00", {{"Global", 40}, {"ColorG1", 41}, {"ColorR", 42}, {"ColorB", 43}, {"ColorG2", 44},
+                            {"Exposure", 700}, {"V_Mirror", 1}, {"H_Mirror", 0}, {"AutoIris", 0}});
+  ZirvoSim_ClearLog(sim());
+  auto camera = Started();
+  EXPECT_TRUE(DrainErrors(*camera).empty());
+  EXPECT_EQ(camera->CaptureWindow().width, 640);
+  EXPECT_EQ(camera->PreviewRect().right, 640);
+  EXPECT_EQ(camera->PreviewRect().bottom, 480);
+
+  std::vector<RegisterWrite> writes = RegisterWrites(sim());
+  int window = FindWrite(writes, 0x034C);
+  ASSERT_GE(window, 0);
+  EXPECT_EQ(writes[static_cast<std::size_t>(window)].second, 640);
+  EXPECT_EQ(writes[static_cast<std::size_t>(FindWrite(writes, 0x0344))].second, 16 + 24);
+  int global = FindWrite(writes, 0x305E, window);
+  int green1 = FindWrite(writes, 0x3056, global);
+  int red = FindWrite(writes, 0x305A, green1);
+  int blue = FindWrite(writes, 0x3058, red);
+  int green2 = FindWrite(writes, 0x305C, blue);
+  int exposure = FindWrite(writes, 0x0202, green2);
+  int mirror = FindWrite(writes, 0x3040, exposure);
+  ASSERT_GT(global, window);
+  ASSERT_GT(green1, global);
+  ASSERT_GT(red, green1);
+  ASSERT_GT(blue, red);
+  ASSERT_GT(green2, blue);
+  ASSERT_GT(exposure, green2);
+  ASSERT_GT(mirror, exposure);
+  EXPECT_EQ(writes[static_cast<std::size_t>(global)].second, 0x1000 | 40);
+  EXPECT_EQ(writes[static_cast<std::size_t>(green1)].second, 0x1000 | 41);
+  EXPECT_EQ(writes[static_cast<std::size_t>(red)].second, 0x1000 | 42);
+  EXPECT_EQ(writes[static_cast<std::size_t>(blue)].second, 0x1000 | 43);
+  EXPECT_EQ(writes[static_cast<std::size_t>(green2)].second, 0x1000 | 44);
+  EXPECT_EQ(writes[static_cast<std::size_t>(exposure)].second, 700);
+  EXPECT_EQ(writes[static_cast<std::size_t>(mirror)].second, 0x8041);
+  EXPECT_EQ(camera->Device()->GetTimeout(), 8000u);
+}
+
+TEST_F(CameraInstanceTest, StoredWindowBeyondTheSensorIsReplacedByTheFullFrame) {
+  config_.Store("", {{"Size", 0}});
+  config_.Store("Size_00", {{"TH", 100}, {"TV", 100}, {"EH", 4000}, {"EV", 480}, {"EHS", 385}, {"EVS", 0}, {"Buf", 4}});
+  auto camera = Started();
+  EXPECT_EQ(DrainErrors(*camera), std::vector<int>{7});
+  EXPECT_EQ(camera->CaptureWindow(), (CameraSizeSettings{4384, 3288, 4384, 3288, 0, 0, 4}));
+  EXPECT_EQ(ZirvoSim_GetRegister(sim(), 0x034C), 4384);
+  EXPECT_EQ(ZirvoSim_GetRegister(sim(), 0x034E), 3288);
+}
+
+TEST_F(CameraInstanceTest, WindowReachingExactlyTheSensorEdgeIsKept) {
+  config_.Store("", {{"Size", 0}});
+  config_.Store("Size_00", {{"EH", 4000}, {"EV", 288}, {"EHS", 384}, {"EVS", 3000}});
+  auto camera = Started();
+  EXPECT_TRUE(DrainErrors(*camera).empty());
+  EXPECT_EQ(camera->CaptureWindow().left, 384);
+  EXPECT_EQ(ZirvoSim_GetRegister(sim(), 0x034C), 4000);
+}
+
+TEST_F(CameraInstanceTest, StoredAnalogValuesBeyondTheSettersRangeAreClamped) {
+  config_.Store("Gain_00", {{"Global", 500}, {"Exposure", 70000}, {"ColorR", -4}});
+  auto camera = Started();
+  EXPECT_EQ(camera->Analog().globalGain, 127);
+  EXPECT_EQ(camera->Analog().exposure, 8192);
+  EXPECT_EQ(camera->Analog().colorGainRed, 0);
+  EXPECT_EQ(ZirvoSim_GetRegister(sim(), 0x0202), 8192);
+  EXPECT_EQ(ZirvoSim_GetRegister(sim(), 0x305E), 0x1000 | 125);
+}
+
+TEST_F(CameraInstanceTest, StartUpErrorsArePostedToTheNotificationWindow) {
+  platform::WindowHandle window = platform::CreateMessageWindow();
+  auto camera = Started(window);
+  platform::WindowMessage message{};
+  ASSERT_EQ(platform::GetWindowMessage(window, message, 0), 1);
+  EXPECT_EQ(message.message, 0x8003u);
+  EXPECT_EQ(message.lParam, 12);
+  EXPECT_EQ(platform::GetWindowMessage(window, message, 0), 0);
+  EXPECT_EQ(camera->NotificationWindow(), window);
+  camera.reset();
+  platform::DestroyMessageWindow(window);
+}
+
+TEST_F(CameraInstanceTest, EnumDeviceNamesEveryCameraAndEmptiesTheRestOfTen) {
+  AttachSecondCamera();
+  auto camera = Started();
+  char names[10][kDeviceNameEntry];
+  std::memset(names, 'x', sizeof names);
+  EXPECT_EQ(camera->EnumDevice(&names[0][0]), 2);
+  EXPECT_STREQ(names[0], "Zirvo7730QX_01");
+  EXPECT_STREQ(names[1], "Zirvo7730QX_02");
+  for (int i = 2; i < 10; ++i) EXPECT_STREQ(names[i], "") << i;
+
+  wchar_t wide[10][kDeviceNameEntry];
+  std::wmemset(&wide[0][0], L'x', 10 * kDeviceNameEntry);
+  EXPECT_EQ(camera->EnumDeviceW(&wide[0][0]), 2);
+  EXPECT_STREQ(wide[1], L"Zirvo7730QX_02");
+  EXPECT_STREQ(wide[9], L"");
+}
+
+TEST_F(CameraInstanceTest, WithoutCamerasEnumDeviceGivesTenEmptyNames) {
+  cameras_.clear();
+  testing::SimulatedCameraOnDrive none(1);
+  none.Detach();
+  auto camera = Started();
+  char names[10][kDeviceNameEntry];
+  std::memset(names, 'x', sizeof names);
+  EXPECT_EQ(camera->EnumDevice(&names[0][0]), 0);
+  for (int i = 0; i < 10; ++i) EXPECT_STREQ(names[i], "") << i;
+  DrainErrors(*camera);
+  EXPECT_EQ(camera->SetDeviceNumber(0), 0);
+  EXPECT_EQ(DrainErrors(*camera), std::vector<int>{2});
+  char name[16];
+  EXPECT_EQ(camera->GetDeviceName(0, name, 16), 0);
+  EXPECT_EQ(DrainErrors(*camera), std::vector<int>{9});
+}
+
+TEST_F(CameraInstanceTest, DeviceNameNeedsSixteenCharactersAndAKnownNumber) {
+  AttachSecondCamera();
+  auto camera = Started();
+  DrainErrors(*camera);
+  char name[16] = "untouched";
+  EXPECT_EQ(camera->GetDeviceName(0, name, 15), 0);
+  EXPECT_STREQ(name, "untouched");
+  EXPECT_EQ(camera->GetDeviceName(2, name, 16), 0);
+  EXPECT_EQ(camera->GetDeviceName(-1, name, 16), 0);
+  EXPECT_EQ(camera->GetDeviceName(0, nullptr, 16), 0);
+  EXPECT_EQ(DrainErrors(*camera), (std::vector<int>{9, 9, 9, 9}));
+  EXPECT_EQ(camera->GetDeviceName(1, name, 16), 1);
+  EXPECT_STREQ(name, "Zirvo7730QX_02");
+  wchar_t wide[16];
+  EXPECT_EQ(camera->GetDeviceNameW(0, wide, 15), 0);
+  EXPECT_EQ(camera->GetDeviceNameW(0, wide, 16), 1);
+  EXPECT_STREQ(wide, L"Zirvo7730QX_01");
+  EXPECT_EQ(DrainErrors(*camera), std::vector<int>{9});
+}
+
+TEST_F(CameraInstanceTest, CameraInfoNeedsARecordOfThirtySixBytes) {
+  auto camera = Started();
+  DrainErrors(*camera);
+  CameraInfo info;
+  std::memset(&info, 0x55, sizeof info);
+  info.recordSize = 35;
+  EXPECT_EQ(camera->GetCameraInfo(&info), 0);
+  EXPECT_EQ(info.maxWidth, 0x55555555);
+  info.recordSize = -1;  // compared without sign: a huge record
+  EXPECT_EQ(camera->GetCameraInfo(&info), 1);
+  info.recordSize = 36;
+  EXPECT_EQ(camera->GetCameraInfo(&info), 1);
+  EXPECT_EQ(info.recordSize, 36);
+  EXPECT_EQ(info.maxWidth, 4384);
+  EXPECT_EQ(info.maxHeight, 3288);
+  EXPECT_EQ(info.gainMin, 1);
+  EXPECT_EQ(info.gainMax, 125);
+  EXPECT_EQ(info.colorGainMin, 1);
+  EXPECT_EQ(info.colorGainMax, 125);
+  EXPECT_EQ(info.exposureMin, 1);
+  EXPECT_EQ(info.exposureMax, 8191);
+  EXPECT_EQ(camera->GetCameraInfo(nullptr), 0);
+  EXPECT_EQ(DrainErrors(*camera), (std::vector<int>{9, 5}));
+}
+
+TEST_F(CameraInstanceTest, ColorModeTakesBitCountsAndReportsSignificantBits) {
+  CameraInstance camera;
+  const std::pair<int, int> modes[] = {{8, 8}, {16, 12}, {24, 24}, {32, 32}, {48, 44}, {64, 60}};
+  for (auto [bits, reported] : modes) {
+    EXPECT_EQ(camera.SetColorMode(bits), 1) << bits;
+    EXPECT_EQ(camera.GetColorMode(), reported) << bits;
+  }
+  for (int bits : {12, 0, -8, 44, 60}) EXPECT_EQ(camera.SetColorMode(bits), 0) << bits;
+  EXPECT_EQ(camera.GetColorMode(), 60);
+  EXPECT_EQ(DrainErrors(camera), (std::vector<int>{9, 9, 9, 9, 9}));
+}
+
+TEST_F(CameraInstanceTest, StoredColorModeOutsideTheSixCodesIsIgnored) {
+  config_.Store("", {{"Size", 0}, {"Color", 9}});
+  config_.Store("Size_00", {{"EH", 4384}});
+  auto camera = Started();
+  EXPECT_EQ(camera->GetColorMode(), 8);
+}
+
+TEST_F(CameraInstanceTest, AnotherDeviceNumberOpensTheNextCamera) {
+  AttachSecondCamera();
+  auto camera = Started();
+  DrainErrors(*camera);
+  ZirvoSim_ClearLog(sim(1));
+  EXPECT_EQ(camera->SetDeviceNumber(1), 1);
+  EXPECT_EQ(camera->Device()->GetDeviceIndex(), 1);
+  EXPECT_GT(ZirvoSim_GetLog(sim(1), nullptr, 0), 0u);
+  EXPECT_EQ(camera->SetDeviceNumber(2), 0);
+  EXPECT_EQ(camera->SetDeviceNumber(-1), 0);
+  EXPECT_EQ(DrainErrors(*camera), (std::vector<int>{2, 2}));
+}
+
+TEST_F(CameraInstanceTest, SecondCameraSavesItsOwnGains) {
+  AttachSecondCamera();
+  auto first = Started();
+  first.reset();
+  config_.Store("Gain_00", {{"Global", 33}});
+  auto camera = Started();
+  EXPECT_EQ(camera->Analog().globalGain, 33);
+  ASSERT_EQ(camera->SetDeviceNumber(1), 1);
+  camera.reset();
+  EXPECT_EQ(config_.Stored("Gain_01", "Global"), 33);
+  EXPECT_EQ(config_.Stored("Gain_00", "Global"), 33);
+}
+
+TEST_F(CameraInstanceTest, CloseIsIdleSafeAndRepeatable) {
+  auto camera = Started();
+  DrainErrors(*camera);
+  EXPECT_EQ(camera->Close(), 1);
+  EXPECT_EQ(camera->Close(), 1);
+  EXPECT_TRUE(DrainErrors(*camera).empty());
+  EXPECT_EQ(camera->Mode(), ModeIdle);
+}
+
+TEST_F(CameraInstanceTest, WithoutDeviceOperationsRecordErrorOne) {
+  CameraInstance camera;
+  EXPECT_EQ(camera.Close(), 1);
+  char names[10][kDeviceNameEntry];
+  EXPECT_EQ(camera.EnumDevice(&names[0][0]), 0);
+  EXPECT_EQ(camera.SetDeviceNumber(0), 0);
+  CameraInfo info{36, 0, 0, 0, 0, 0, 0, 0, 0};
+  EXPECT_EQ(camera.GetCameraInfo(&info), 0);
+  EXPECT_EQ(DrainErrors(camera), (std::vector<int>{1, 1, 1, 1}));
+}
+
+TEST_F(CameraInstanceTest, CameraNeverStartedSavesNothingOnRelease) {
+  config_.Store("Gain_00", {{"Global", 77}});
+  { CameraInstance camera; }
+  EXPECT_EQ(config_.Stored("Gain_00", "Global"), 77);
+  EXPECT_FALSE(config_.HasKey("Filter"));
+}
+
+}  // namespace
+}  // namespace zirvo
