@@ -100,7 +100,9 @@ void GammaBgr16(benchmark::State& state) { RunKernel(state, zirvo::GammaBgr16, 6
 void ContrastBgr8(benchmark::State& state) {
   RunKernel(state, zirvo::SelectContrastKernels(MachineFeatures()).bgr8, 3, &contrastBlock, false);
 }
-void ContrastBgr16(benchmark::State& state) { RunKernel(state, zirvo::ContrastBgr16, 6, &contrastBlock, false); }
+void ContrastBgr16(benchmark::State& state) {
+  RunKernel(state, zirvo::ContrastBgr16, 6, &contrastBlock, false);
+}
 void BrightnessBgr8(benchmark::State& state) {
   RunKernel(state, zirvo::SelectBrightnessKernels(MachineFeatures()).bgr8, 3, &brightnessBlock, false);
 }
@@ -129,6 +131,9 @@ void HueSaturationBgr8Scalar(benchmark::State& state) {
   RunKernel(state, zirvo::HueSaturationBgr8, 3, &hueBlock8, false);
 }
 void HueSaturationBgr16(benchmark::State& state) {
+  RunKernel(state, zirvo::SelectHueSaturationBgr16(MachineFeatures()), 6, &hueBlock16, false);
+}
+void HueSaturationBgr16Scalar(benchmark::State& state) {
   RunKernel(state, zirvo::HueSaturationBgr16, 6, &hueBlock16, false);
 }
 
@@ -147,5 +152,6 @@ BENCHMARK(SharpenBgr16)->Unit(benchmark::kMillisecond);
 BENCHMARK(HueSaturationBgr8)->Unit(benchmark::kMillisecond);
 BENCHMARK(HueSaturationBgr8Scalar)->Unit(benchmark::kMillisecond);
 BENCHMARK(HueSaturationBgr16)->Unit(benchmark::kMillisecond);
+BENCHMARK(HueSaturationBgr16Scalar)->Unit(benchmark::kMillisecond);
 
 }  // namespace

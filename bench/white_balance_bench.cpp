@@ -9,7 +9,9 @@
 
 namespace zirvo::bench {
 
-std::vector<uint8_t> ChartMosaic(int sampleBytes, uint32_t top);  // in demosaic_bench.cpp
+// In demosaic_bench.cpp.
+uint32_t BenchFeatures();
+std::vector<uint8_t> ChartMosaic(int sampleBytes, uint32_t top);
 
 namespace {
 
@@ -30,9 +32,14 @@ void Measure(benchmark::State& state, RectangleKernel kernel, int sampleBytes) {
 }
 
 const bool kRegistered = [] {
-  benchmark::RegisterBenchmark("WhiteBalanceMeasure8", Measure, WhiteBalanceMeasure8, 1)
+  const uint32_t features = BenchFeatures();
+  benchmark::RegisterBenchmark("WhiteBalanceMeasure8", Measure,
+                               SelectWhiteBalanceMeasure8(features), 1)
       ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("WhiteBalanceMeasure16", Measure, WhiteBalanceMeasure16, 2)
+  benchmark::RegisterBenchmark("WhiteBalanceMeasure8Plain", Measure, WhiteBalanceMeasure8, 1)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("WhiteBalanceMeasure16", Measure,
+                               SelectWhiteBalanceMeasure16(features), 2)
       ->Unit(benchmark::kMillisecond);
   return true;
 }();

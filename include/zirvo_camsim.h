@@ -14,6 +14,42 @@
 extern "C" {
 #endif
 
+/* The firmware answers at three byte offsets of its disk:
+   - 0x20000, the reply sector: "KELVOR USB 3.0 Camera V1.0" at 0, model bytes
+     0x70 0x05 at 26 and 27, the frame-ready flag at 256, the reply of a
+     byte-wide register read at 257 and of a 16-bit read at 258-259 (low byte
+     first). While no frame is ready a read of it takes one millisecond (a bus
+     round trip), so that polling for the flag spends time as on the wire.
+   - 0x20200, the command sector: byte 0 is the opcode. 0x10 requests a frame
+     (the first one starts the sensor). 0x20 writes a register: byte 1 = 0 is
+     phase 0 with the address in bytes 2-3, byte 1 = 1 is phase 1 with the
+     value in bytes 2-3; any other byte 1 is the byte-wide form (address in
+     bytes 1-2, value in byte 3; even addresses are the high byte of the
+     16-bit register there, odd ones the low byte of the one before), which
+     therefore cannot reach addresses below 0x0200. 0x21 reads a register:
+     byte 257 answers the byte-wide address in bytes 1-2 and, when byte 1 is 0,
+     bytes 258-259 the 16-bit register in bytes 2-3. Other opcodes are ignored.
+   - 0x20400, the frame area: one read returns the current frame (output size
+     0x034C x 0x034E, one byte per sample, rows packed, in the order sent) and
+     zeros after it.
+   Reads elsewhere return zeros; writes elsewhere are accepted and dropped.
+   Register 0x0000 (the chip identifier) ignores writes.
+
+   The picture: a test chart seen through an RGGB colour-filter array fixed on
+   the pixel array (even rows red, green; odd rows green, blue, counted from
+   array column 0, which is 24 columns left of the first active one), read
+   from column 0x0344 and row 0x0346. Read mode 0x3040: bits 0-5 and 6-11 are
+   the column and row odd increments (1 full, 3 every second pair, 7 every
+   fourth pair), bit 15 reverses the row order, bit 14 the column order.
+   Brightness is proportional to exposure 0x0202, the global gain 0x305E and
+   the channel gain of each site (0x3056 green 1, 0x3058 blue, 0x305A red,
+   0x305C green 2), taking bits 0-6 of each gain; at exposure 600 and gains of
+   100 the chart's white gives 220 and its gray background 127.
+
+   Paced frames come every (0x0342 / 2) x max(0x0340, 0x0202 + 1) / 96 MHz,
+   on the SDK's clock (ZirvoPort_TimeGetTime), from the first exchange that
+   needs a frame; a frame-area read waits for the next one. */
+
 typedef struct ZirvoSimCamera ZirvoSimCamera;
 
 typedef struct ZirvoSimConfig {

@@ -65,7 +65,8 @@ typedef struct ZirvoPortMessage {
 ZIRVO_PORT_API HWND ZirvoPort_CreateMessageWindow(void);
 /* Takes the oldest message posted to `window`: 1 when one came, 0 when
    `timeout_ms` passed first (a negative time-out waits without limit), -1 for
-   a window that does not exist or was destroyed while waiting. */
+   a null `message` or a window that does not exist or was destroyed while
+   waiting. */
 ZIRVO_PORT_API int ZirvoPort_GetMessage(HWND window, ZirvoPortMessage* message, int timeout_ms);
 /* 1 when the window existed. Messages still queued are dropped; later posts
    to it fail quietly. */

@@ -22,8 +22,6 @@ constexpr uint8_t kRegisterWrite = 0x20;
 constexpr uint8_t kRegisterRead = 0x21;
 
 constexpr std::size_t kLogCapacity = 65536;
-constexpr uint64_t kPixelClockMegahertz = 96;
-constexpr uint64_t kShortestFrameMicroseconds = 100;
 // Longest single sleep of a blocked read, so that faults and detach get through.
 constexpr uint32_t kWaitStepMilliseconds = 5;
 // A status poll while no frame is ready costs one round trip on the bus.
@@ -73,7 +71,8 @@ SimulatedCamera::SimulatedCamera(int drive, const ZirvoSimConfig& config)
       config_(config),
       enumerationText_(EnumerationText(drive)),
       registers_(static_cast<uint16_t>(config.chip_id)),
-      renderer_(config.seed, config.hot_pixels, config.animated != 0) {}
+      renderer_(config.seed, config.hot_pixels, config.animated != 0),
+      pacer_(config.paced != 0) {}
 
 SimulatedCamera::~SimulatedCamera() { Detach(); }
 
@@ -138,7 +137,7 @@ bool SimulatedCamera::WriteAt(uint32_t offset, const void* buffer, uint32_t byte
 bool SimulatedCamera::ReadReply(void* buffer, uint32_t bytes) {
   std::unique_lock lock(mutex_);
   const uint64_t sequence = LogArrival(false, kReplySector, bytes, nullptr);
-  if (!Gone() && !FrameReady(NowMicroseconds()) && (config_.paced != 0 || stalled_.load())) {
+  if (!Gone() && !FrameReady(pacer_.Now()) && (config_.paced != 0 || stalled_.load())) {
     lock.unlock();
     ZirvoPort_Sleep(kPollLatencyMilliseconds);
     lock.lock();
@@ -151,7 +150,7 @@ bool SimulatedCamera::ReadReply(void* buffer, uint32_t bytes) {
   std::memcpy(sector, kIdentity, sizeof(kIdentity) - 1);
   sector[26] = kModelByteA;
   sector[27] = kModelByteB;
-  sector[kReadyFlag] = FrameReady(NowMicroseconds()) ? 1 : 0;
+  sector[kReadyFlag] = FrameReady(pacer_.Now()) ? 1 : 0;
   sector[kByteReply] = byteReply_;
   sector[kWordReply] = static_cast<uint8_t>(wordReply_ & 0xFFu);
   sector[kWordReply + 1] = static_cast<uint8_t>(wordReply_ >> 8);
@@ -167,7 +166,7 @@ bool SimulatedCamera::ReadFrame(void* buffer, uint32_t bytes) {
   {
     std::lock_guard lock(mutex_);
     sequence = LogArrival(false, kFrameArea, bytes, nullptr);
-    due = FrameDue(NowMicroseconds());
+    due = pacer_.Due(pacer_.Now(), registers_);
   }
   const bool arrived = WaitForFrame(due);
   std::shared_ptr<const Frame> frame;
@@ -180,7 +179,7 @@ bool SimulatedCamera::ReadFrame(void* buffer, uint32_t bytes) {
     frame = renderer_.Render(registers_, framesServed_);
     ++framesServed_;
     lastFrame_ = frame;
-    if (config_.paced != 0) ScheduleNextFrame(NowMicroseconds());
+    pacer_.Served(pacer_.Now(), registers_);
   }
   const uint32_t copied = std::min<uint32_t>(bytes, static_cast<uint32_t>(frame->samples.size()));
   if (copied > 0) std::memcpy(buffer, frame->samples.data(), copied);
@@ -196,7 +195,7 @@ bool SimulatedCamera::WaitForFrame(uint64_t due) {
     uint64_t now;
     {
       std::lock_guard lock(mutex_);
-      now = NowMicroseconds();
+      now = pacer_.Now();
     }
     if (stalled_.load()) {
       if (!stallSeen) stallStart = now;
@@ -213,7 +212,7 @@ bool SimulatedCamera::WaitForFrame(uint64_t due) {
 
 void SimulatedCamera::HandleCommand(const uint8_t command[4]) {
   switch (command[0]) {
-    case kFrameRequest: StartSensor(NowMicroseconds()); break;
+    case kFrameRequest: pacer_.Start(pacer_.Now(), registers_); break;
     case kRegisterWrite: HandleRegisterWrite(command); break;
     case kRegisterRead: HandleRegisterRead(command); break;
     default: break;  // unknown opcodes are ignored, as the firmware does
@@ -249,55 +248,8 @@ uint16_t SimulatedCamera::ReadBack(uint16_t address) {
   return static_cast<uint16_t>(value ^ 0xFFFFu);
 }
 
-// The camera keeps its own microsecond time line, extended from the SDK's
-// wrapping millisecond clock so that frame times need not be whole milliseconds.
-uint64_t SimulatedCamera::NowMicroseconds() {
-  const uint32_t clock = ZirvoPort_TimeGetTime();
-  if (clockSeen_) elapsed_ += static_cast<uint64_t>(static_cast<uint32_t>(clock - lastClock_)) * 1000u;
-  clockSeen_ = true;
-  lastClock_ = clock;
-  return elapsed_;
-}
-
-uint64_t SimulatedCamera::FrameTime() const {
-  const uint64_t lineLength = registers_.Get(reg::kLineLength);
-  const uint64_t lines = std::max<uint64_t>(registers_.Get(reg::kFrameLength),
-                                            static_cast<uint64_t>(registers_.Get(reg::kExposure)) + 1u);
-  return std::max(kShortestFrameMicroseconds, lineLength / 2u * lines / kPixelClockMegahertz);
-}
-
-// The sensor runs free from the first time it is asked for a frame.
-void SimulatedCamera::StartSensor(uint64_t now) {
-  if (sensorRunning_) return;
-  sensorRunning_ = true;
-  nextFrameDue_ = now + FrameTime();
-}
-
 bool SimulatedCamera::FrameReady(uint64_t now) {
-  if (stalled_.load()) return false;
-  if (config_.paced == 0) return true;
-  StartSensor(now);
-  return now >= nextFrameDue_;
-}
-
-uint64_t SimulatedCamera::FrameDue(uint64_t now) {
-  uint64_t due = now;
-  if (config_.paced != 0) {
-    StartSensor(now);
-    due = std::max(now, nextFrameDue_);
-  }
-  if (slowFrames_ > 0) {
-    --slowFrames_;
-    due = std::max(due, now + static_cast<uint64_t>(slowFrameMilliseconds_) * 1000u);
-  }
-  return due;
-}
-
-// Frames come at whole frame times from the sensor's start; one missed by a
-// late reader is gone, the reader gets the next.
-void SimulatedCamera::ScheduleNextFrame(uint64_t now) {
-  const uint64_t frameTime = FrameTime();
-  if (nextFrameDue_ <= now) nextFrameDue_ += ((now - nextFrameDue_) / frameTime + 1u) * frameTime;
+  return !stalled_.load() && pacer_.Ready(now, registers_);
 }
 
 uint64_t SimulatedCamera::LogArrival(bool write, uint32_t offset, uint32_t bytes,
@@ -361,7 +313,7 @@ void SimulatedCamera::FrameSize(unsigned& width, unsigned& height) {
 
 unsigned SimulatedCamera::FrameTimeMicroseconds() {
   std::lock_guard lock(mutex_);
-  return static_cast<unsigned>(FrameTime());
+  return static_cast<unsigned>(FramePacer::FrameTime(registers_));
 }
 
 unsigned SimulatedCamera::CopyLog(ZirvoSimExchange* entries, unsigned max) {
@@ -386,8 +338,7 @@ void SimulatedCamera::SetStalled(bool stalled) { stalled_.store(stalled); }
 
 void SimulatedCamera::SetSlowFrames(unsigned count, unsigned milliseconds) {
   std::lock_guard lock(mutex_);
-  slowFrames_ = count;
-  slowFrameMilliseconds_ = milliseconds;
+  pacer_.SetSlowFrames(count, milliseconds);
 }
 
 void SimulatedCamera::SetReadbackMismatch(int address, unsigned count) {

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "frame_pacer.h"
 #include "frame_renderer.h"
 #include "sensor_registers.h"
 #include "zirvo_camsim.h"
@@ -63,12 +64,7 @@ class SimulatedCamera {
   uint16_t ReadBack(uint16_t address);
 
   // The rest run under mutex_.
-  uint64_t NowMicroseconds();
-  uint64_t FrameTime() const;
-  void StartSensor(uint64_t now);
   bool FrameReady(uint64_t now);
-  uint64_t FrameDue(uint64_t now);
-  void ScheduleNextFrame(uint64_t now);
   uint64_t LogArrival(bool write, uint32_t offset, uint32_t bytes, const uint8_t* command);
   void LogResult(uint64_t sequence, bool ok);
 
@@ -95,13 +91,7 @@ class SimulatedCamera {
   int pendingAddress_ = -1;  // phase 0 of a 16-bit write seen, phase 1 awaited
   uint8_t byteReply_ = 0;
   uint16_t wordReply_ = 0;
-  bool sensorRunning_ = false;
-  uint64_t nextFrameDue_ = 0;  // microseconds on the camera's own time line
-  bool clockSeen_ = false;
-  uint32_t lastClock_ = 0;
-  uint64_t elapsed_ = 0;
-  unsigned slowFrames_ = 0;
-  unsigned slowFrameMilliseconds_ = 0;
+  FramePacer pacer_;
   int mismatchAddress_ = -1;
   unsigned mismatches_ = 0;
   unsigned framesServed_ = 0;

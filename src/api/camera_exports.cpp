@@ -17,7 +17,13 @@ ZIRVO_API int ZIRVO_CALL Zirvo_Initialize(HWND notificationWindow) {
     int key = registry.Create();
     if (key == 0) return 0;
     // The handle stands even when start-up fails; the reasons are in its error store.
-    if (zirvo::CameraNode* node = registry.Find(key)) node->camera->Initialize(notificationWindow);
+    if (zirvo::CameraNode* node = registry.Find(key)) {
+      try {
+        node->camera->Initialize(notificationWindow);
+      } catch (...) {
+        node->camera->RecordError(zirvo::kErrorMemory);
+      }
+    }
     return key;
   } catch (...) {
     return 0;

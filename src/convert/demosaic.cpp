@@ -26,17 +26,6 @@ struct DestinationView {
   }
 };
 
-template <typename Sample>
-int DemosaicInner(uint8_t* destination, const uint8_t* source, const KernelRect& rect,
-                  int destinationX, int destinationY, int destinationBytesPerPixel,
-                  int sourceBytesPerPixel, int destinationStride, int sourceStride,
-                  void* parameter) {
-  return ForEachInnerRow<Sample>(
-      destination, source, rect, destinationX, destinationY, destinationBytesPerPixel,
-      sourceBytesPerPixel, destinationStride, sourceStride, parameter,
-      [](const InnerRowJob<Sample>& job) { InnerPixelsPlain(job, 0, job.count); });
-}
-
 // Position of a neighbour inside [0, size): out-of-range offsets move 4 to the
 // other side; under 4 pixels they fold by 2, and onto the pixel itself at 1.
 int32_t SubstitutedPosition(int32_t position, int32_t offset, int32_t size) {
@@ -177,9 +166,90 @@ void WriteEveryPixel(const BorderWriter<Sample>& writer, const KernelRect& rect,
   }
 }
 
+// Plain rows in pieces: even and odd pixels first go into planes (loops the
+// compiler can vectorise), then into the interleaved pixels.
+constexpr int32_t kPlainPiecePairs = 128;
+
+struct PlainPlanes {
+  int32_t blue[2][kPlainPiecePairs];
+  int32_t green[2][kPlainPiecePairs];
+  int32_t red[2][kPlainPiecePairs];
+};
+
+template <int kKind, typename Sample>
+void PlainHalf(const Sample* const rows[4], int32_t first, int32_t pairs, GainFactors factors,
+               int32_t (&blue)[kPlainPiecePairs], int32_t (&green)[kPlainPiecePairs],
+               int32_t (&red)[kPlainPiecePairs]) {
+  constexpr int32_t kMaximum = MaximumChannel<Sample>();
+  for (int32_t k = 0; k < pairs; ++k) {
+    const int32_t x = first + 2 * k;
+    const int32_t columns[4] = {x - 2, x - 1, x, x + 1};
+    const CellSums sums = CellSumsOfKind<kKind>(rows, columns);
+    blue[k] = std::min((sums.blueSum * factors.blue) >> 11, kMaximum);
+    green[k] = std::min(sums.green, kMaximum);
+    red[k] = std::min((sums.redSum * factors.red) >> 11, kMaximum);
+  }
+}
+
+template <typename Sample>
+void StorePlanes(const PlainPlanes& planes, int32_t pixels, uint8_t* output, int bytesPerPixel) {
+  for (int32_t p = 0; p < pixels; ++p) {
+    const int half = p & 1;
+    const int32_t k = p >> 1;
+    uint8_t* pixel = output + static_cast<intptr_t>(p) * bytesPerPixel;
+    if constexpr (sizeof(Sample) == 1) {
+      pixel[0] = static_cast<uint8_t>(planes.blue[half][k]);
+      pixel[1] = static_cast<uint8_t>(planes.green[half][k]);
+      pixel[2] = static_cast<uint8_t>(planes.red[half][k]);
+    } else {
+      const uint16_t channels[3] = {static_cast<uint16_t>(planes.blue[half][k]),
+                                    static_cast<uint16_t>(planes.green[half][k]),
+                                    static_cast<uint16_t>(planes.red[half][k])};
+      std::memcpy(pixel, channels, sizeof(channels));
+    }
+  }
+}
+
+template <int kEvenKind, int kOddKind, typename Sample>
+void PlainRowOfKinds(const InnerRowJob<Sample>& job) {
+  const Sample* const rows[4] = {job.rows[0], job.rows[1], job.rows[2], job.rows[3]};
+  PlainPlanes planes;
+  // Products of 31 bits at most (demosaic_cell.h), so int32 holds them.
+  for (int32_t first = 0; first < job.count; first += 2 * kPlainPiecePairs) {
+    const int32_t pixels = std::min(2 * kPlainPiecePairs, job.count - first);
+    PlainHalf<kEvenKind>(rows, first, (pixels + 1) / 2, job.factors, planes.blue[0],
+                         planes.green[0], planes.red[0]);
+    PlainHalf<kOddKind>(rows, first + 1, pixels / 2, job.factors, planes.blue[1],
+                        planes.green[1], planes.red[1]);
+    StorePlanes<Sample>(planes, pixels,
+                        job.output + static_cast<intptr_t>(first) * job.outputBytesPerPixel,
+                        job.outputBytesPerPixel);
+  }
+}
+
 template <typename Sample>
 void PlainRow(const InnerRowJob<Sample>& job) {
-  InnerPixelsPlain(job, 0, job.count);
+  switch (CellKindOf(job.rowPhase, job.columnPhase)) {
+    case kCellGreenRedInColumn:
+      return PlainRowOfKinds<kCellGreenRedInColumn, kCellBlue>(job);
+    case kCellBlue:
+      return PlainRowOfKinds<kCellBlue, kCellGreenRedInColumn>(job);
+    case kCellRed:
+      return PlainRowOfKinds<kCellRed, kCellGreenRedInRow>(job);
+    default:
+      return PlainRowOfKinds<kCellGreenRedInRow, kCellRed>(job);
+  }
+}
+
+template <typename Sample>
+int DemosaicInner(uint8_t* destination, const uint8_t* source, const KernelRect& rect,
+                  int destinationX, int destinationY, int destinationBytesPerPixel,
+                  int sourceBytesPerPixel, int destinationStride, int sourceStride,
+                  void* parameter) {
+  return ForEachInnerRow<Sample>(
+      destination, source, rect, destinationX, destinationY, destinationBytesPerPixel,
+      sourceBytesPerPixel, destinationStride, sourceStride, parameter,
+      PlainRow<Sample>);
 }
 
 }  // namespace
@@ -266,11 +336,21 @@ int DemosaicBorder16(uint8_t* destination, const uint8_t* source, const KernelRe
 
 #if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
 #define ZIRVO_DEMOSAIC_HAS_VECTORS 1
+
+namespace {
+
+// The 8-bit AVX-512 kernels gather bytes across the register (VBMI).
+bool HasAvx512Bytes(uint32_t usableFeatures) {
+  constexpr uint32_t kNeeded = kFeatureAvx512 | kFeatureAvx512Vbmi;
+  return (usableFeatures & kNeeded) == kNeeded;
+}
+
+}  // namespace
 #endif
 
 RectangleKernel SelectDemosaicInner8(uint32_t usableFeatures) {
 #ifdef ZIRVO_DEMOSAIC_HAS_VECTORS
-  if (usableFeatures & kFeatureAvx512Vbmi) return DemosaicInner8Avx512;
+  if (HasAvx512Bytes(usableFeatures)) return DemosaicInner8Avx512;
   if (usableFeatures & kFeatureAvx2) return DemosaicInner8Avx2;
 #endif
   (void)usableFeatures;
@@ -288,7 +368,7 @@ RectangleKernel SelectDemosaicInner16(uint32_t usableFeatures) {
 
 RectangleKernel SelectDemosaicBorder8(uint32_t usableFeatures) {
 #ifdef ZIRVO_DEMOSAIC_HAS_VECTORS
-  if (usableFeatures & kFeatureAvx512Vbmi) return DemosaicBorder8Avx512;
+  if (HasAvx512Bytes(usableFeatures)) return DemosaicBorder8Avx512;
   if (usableFeatures & kFeatureAvx2) return DemosaicBorder8Avx2;
 #endif
   (void)usableFeatures;

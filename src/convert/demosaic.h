@@ -10,7 +10,9 @@ namespace zirvo {
 // All take a BayerBlock* as `parameter` and return 1 (0 without a block or for
 // pixel sizes they cannot handle: 8-bit source into 3 or 4 bytes, 16-bit
 // source into 6 or 8 bytes). The fourth channel of 4- and 8-byte pixels keeps
-// its value.
+// its value. Every channel is clamped to 255 or 4095 (green too, for 16-bit
+// samples above 12 bits). Gains are taken within 0..1600 % (the settings allow
+// 0..400) so that no product overflows: a negative gain gives black.
 //
 // Inner: the interior, rows top + 2 .. bottom − 3 and columns left + 2 ..
 // right − 3; nothing unless the rectangle is wider and taller than 4. The

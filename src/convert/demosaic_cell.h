@@ -1,12 +1,14 @@
-// Cell-centred Bayer interpolation shared by the scalar demosaic and the hot-pixel estimate.
+// Cell-centred Bayer interpolation and row plumbing shared by the demosaic variants and the hot-pixel estimate.
 #pragma once
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "convert/parameter_blocks.h"
+#include "display/kernel.h"
 
 namespace zirvo {
 
@@ -50,8 +52,8 @@ inline uint32_t LoadSample(const uint16_t* row, int32_t column) { return row[col
 
 // `rows` are the rows at dy = −2, −1, 0, +1 and `columns` the columns at
 // dx = −2, −1, 0, +1, already moved inside the rectangle by the caller.
-template <typename Sample>
-CellSums CellSumsAt(const Sample* const rows[4], const int32_t columns[4], int kind) {
+template <int kKind, typename Sample>
+CellSums CellSumsOfKind(const Sample* const rows[4], const int32_t columns[4]) {
   auto s = [&](int dx, int dy) {
     return static_cast<int32_t>(LoadSample(rows[dy + 2], columns[dx + 2]));
   };
@@ -61,30 +63,29 @@ CellSums CellSumsAt(const Sample* const rows[4], const int32_t columns[4], int k
   auto atRowLeft = [&] { return 9 * s(-1, 0) + 3 * (s(+1, 0) + s(-1, -2)) + s(+1, -2); };
   auto atAboveCurrent = [&] { return 9 * s(0, -1) + 3 * (s(-2, -1) + s(0, +1)) + s(-2, +1); };
   auto atAboveLeft = [&] { return 9 * s(-1, -1) + 3 * (s(+1, -1) + s(-1, +1)) + s(+1, +1); };
-  CellSums sums;
+  if constexpr (kKind == kCellGreenRedInColumn) {
+    return {(s(-1, -1) + s(0, 0)) >> 1, atAboveCurrent(), atRowLeft()};
+  } else if constexpr (kKind == kCellGreenRedInRow) {
+    return {(s(-1, -1) + s(0, 0)) >> 1, atRowLeft(), atAboveCurrent()};
+  } else if constexpr (kKind == kCellRed) {
+    return {(s(-1, 0) + s(0, -1)) >> 1, atRowCurrent(), atAboveLeft()};
+  } else {
+    return {(s(-1, 0) + s(0, -1)) >> 1, atAboveLeft(), atRowCurrent()};
+  }
+}
+
+template <typename Sample>
+CellSums CellSumsAt(const Sample* const rows[4], const int32_t columns[4], int kind) {
   switch (kind) {
     case kCellGreenRedInColumn:
-      sums.green = (s(-1, -1) + s(0, 0)) >> 1;
-      sums.redSum = atAboveCurrent();
-      sums.blueSum = atRowLeft();
-      break;
+      return CellSumsOfKind<kCellGreenRedInColumn>(rows, columns);
     case kCellGreenRedInRow:
-      sums.green = (s(-1, -1) + s(0, 0)) >> 1;
-      sums.redSum = atRowLeft();
-      sums.blueSum = atAboveCurrent();
-      break;
+      return CellSumsOfKind<kCellGreenRedInRow>(rows, columns);
     case kCellRed:
-      sums.green = (s(-1, 0) + s(0, -1)) >> 1;
-      sums.redSum = atRowCurrent();
-      sums.blueSum = atAboveLeft();
-      break;
+      return CellSumsOfKind<kCellRed>(rows, columns);
     default:
-      sums.green = (s(-1, 0) + s(0, -1)) >> 1;
-      sums.redSum = atAboveLeft();
-      sums.blueSum = atRowCurrent();
-      break;
+      return CellSumsOfKind<kCellBlue>(rows, columns);
   }
-  return sums;
 }
 
 // Demosaic pixel sizes: 1-byte samples into 3 or 4 bytes, 2-byte into 6 or 8.
@@ -181,16 +182,39 @@ int DemosaicBorderWithRows(uint8_t* destination, const uint8_t* source, const Ke
                            int sourceBytesPerPixel, int destinationStride, int sourceStride,
                            void* parameter, InnerRowFunction<Sample> middle);
 
+template <int kFirstKind, int kSecondKind, typename Sample>
+void InnerPixelPairs(const InnerRowJob<Sample>& job, int32_t first, int32_t end) {
+  // Local copies: stores through the byte pointer could otherwise alias them.
+  const Sample* const rows[4] = {job.rows[0], job.rows[1], job.rows[2], job.rows[3]};
+  uint8_t* const output = job.output;
+  const int bytesPerPixel = job.outputBytesPerPixel;
+  const GainFactors factors = job.factors;
+  auto write = [&](auto kind, int32_t j) {
+    const int32_t columns[4] = {j - 2, j - 1, j, j + 1};
+    StorePixel<Sample>(output + static_cast<intptr_t>(j) * bytesPerPixel,
+                       CellSumsOfKind<decltype(kind)::value>(rows, columns), factors);
+  };
+  int32_t j = first;
+  for (; j + 1 < end; j += 2) {
+    write(std::integral_constant<int, kFirstKind>{}, j);
+    write(std::integral_constant<int, kSecondKind>{}, j + 1);
+  }
+  if (j < end) write(std::integral_constant<int, kFirstKind>{}, j);
+}
+
 // Plain pixels [first, end) of a row, for the ends the vectors do not cover.
 template <typename Sample>
 void InnerPixelsPlain(const InnerRowJob<Sample>& job, int32_t first, int32_t end) {
-  int columnPhase = job.columnPhase ^ (first & 1);
-  for (int32_t j = first; j < end; ++j) {
-    const int32_t columns[4] = {j - 2, j - 1, j, j + 1};
-    const CellSums sums = CellSumsAt(job.rows, columns, CellKindOf(job.rowPhase, columnPhase));
-    StorePixel<Sample>(job.output + static_cast<intptr_t>(j) * job.outputBytesPerPixel, sums,
-                       job.factors);
-    columnPhase ^= 1;
+  const int columnPhase = job.columnPhase ^ (first & 1);
+  switch (CellKindOf(job.rowPhase, columnPhase)) {
+    case kCellGreenRedInColumn:
+      return InnerPixelPairs<kCellGreenRedInColumn, kCellBlue>(job, first, end);
+    case kCellBlue:
+      return InnerPixelPairs<kCellBlue, kCellGreenRedInColumn>(job, first, end);
+    case kCellRed:
+      return InnerPixelPairs<kCellRed, kCellGreenRedInRow>(job, first, end);
+    default:
+      return InnerPixelPairs<kCellGreenRedInRow, kCellRed>(job, first, end);
   }
 }
 

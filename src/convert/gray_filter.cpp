@@ -25,6 +25,13 @@ Site SiteOf(int32_t bayerMode, int32_t rowParity, int32_t columnParity) {
   return kModeZeroSites[(rowParity ^ bayerMode) & 1][(columnParity ^ (bayerMode >> 1)) & 1];
 }
 
+// The plain filter and the measurement flip the column phase after every
+// sample and never reset it at a row start, so over an odd width each row
+// starts on the other phase; even widths give plain column parity.
+int32_t RowStartColumnPhase(int32_t row, int32_t width) {
+  return static_cast<int32_t>((static_cast<int64_t>(row) * width) & 1);
+}
+
 int32_t GainOf(const GrayBlock& block, Site site) {
   switch (site) {
     case kSiteG1: return block.gainG1;
@@ -173,8 +180,9 @@ SiteSums MeasureSites(const uint8_t* source, const KernelRect& rect, int sourceS
   int32_t width = rect.Width();
   for (int32_t i = 0; i < rect.Height(); ++i) {
     const uint8_t* row = PixelAt(source, rect.top + i, sourceStride, rect.left, 1);
-    uint64_t* even = histogram[SiteOf(bayerMode, i & 1, 0)];
-    uint64_t* odd = histogram[SiteOf(bayerMode, i & 1, 1)];
+    int32_t phase = RowStartColumnPhase(i, width);
+    uint64_t* even = histogram[SiteOf(bayerMode, i & 1, phase)];
+    uint64_t* odd = histogram[SiteOf(bayerMode, i & 1, phase ^ 1)];
     int32_t j = 0;
     for (; j + 1 < width; j += 2) {
       ++even[row[j]];
@@ -232,10 +240,11 @@ int GrayFilter8(uint8_t* destination, const uint8_t* source, const KernelRect& s
   SiteTables tables;
   BuildPlainTables(block, &tables);
   for (int32_t i = 0; i < sourceRect.Height(); ++i) {
+    int32_t phase = RowStartColumnPhase(i, sourceRect.Width());
     MapRow(PixelAt(destination, destinationY + i, destinationStride, destinationX, 1),
            PixelAt(source, sourceRect.top + i, sourceStride, sourceRect.left, 1),
-           sourceRect.Width(), tables.value[SiteOf(block.bayerMode, i & 1, 0)],
-           tables.value[SiteOf(block.bayerMode, i & 1, 1)]);
+           sourceRect.Width(), tables.value[SiteOf(block.bayerMode, i & 1, phase)],
+           tables.value[SiteOf(block.bayerMode, i & 1, phase ^ 1)]);
   }
   return 1;
 }

@@ -9,9 +9,12 @@
 
 namespace zirvo {
 
-// The site of a sample is named by the gray filter's own table, with the row
-// and column parities counted from the rectangle's first row and column:
-// BayerMode 0 puts G1 R / B G2 there, bit 0 swaps the rows, bit 1 the columns.
+// The site of a sample is named by the gray filter's own table: BayerMode 0
+// puts G1 R / B G2 at the rectangle's first row and column, bit 0 swaps the
+// rows, bit 1 the columns. GrayGainMeasure8 and GrayFilter8 flip the row
+// phase after each row and the column phase after every sample, never
+// resetting it at a row start: over an odd width each row starts on the
+// other column phase (even widths give plain parity).
 // `parameter` points at a GrayBlock; with a null block the kernels return 0.
 //
 // GrayGainMeasure8 reads the samples 1..254 of each site (0 and 255 are

@@ -11,8 +11,9 @@ namespace zirvo {
 // rows top + 2 .. bottom − 3 and columns left + 2 .. right − 3 in order, so
 // earlier corrections feed later averages; returns the number of replaced
 // pixels (0 without a block or for a source that is not 1 or 2 bytes per
-// pixel). Works in place on the destination at (destinationX, destinationY);
-// given a different source, it first copies the rectangle there.
+// pixel). Called in place (destination == source) it corrects the rectangle
+// itself; given a separate destination it first copies the rectangle to
+// (destinationX, destinationY) there and corrects the copy.
 //
 // 16-bit samples are read as whole words on the 10-bit scale the 8-bit
 // samples are widened to (v × 4): the threshold and the colour-difference

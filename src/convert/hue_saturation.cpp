@@ -195,12 +195,20 @@ int HueSaturationBgr8Avx512Vbmi(uint8_t* destination, const uint8_t* source, con
   return HueSaturationBgr8(destination, source, rect, destinationX, destinationY, destinationStep, sourceStep,
                            destinationStride, sourceStride, parameter, extra);
 }
+int HueSaturationBgr16Avx512Vbmi(uint8_t* destination, const uint8_t* source, const KernelRect& rect,
+                                 int destinationX, int destinationY, int destinationStep, int sourceStep,
+                                 int destinationStride, int sourceStride, void* parameter, void* extra) {
+  return HueSaturationBgr16(destination, source, rect, destinationX, destinationY, destinationStep,
+                            sourceStep, destinationStride, sourceStride, parameter, extra);
+}
 #endif
 
 RectangleKernel SelectHueSaturationBgr8(uint32_t usableFeatures) {
   return HasAvx512Vbmi(usableFeatures) ? HueSaturationBgr8Avx512Vbmi : HueSaturationBgr8;
 }
 
-RectangleKernel SelectHueSaturationBgr16(uint32_t) { return HueSaturationBgr16; }
+RectangleKernel SelectHueSaturationBgr16(uint32_t usableFeatures) {
+  return HasAvx512Vbmi(usableFeatures) ? HueSaturationBgr16Avx512Vbmi : HueSaturationBgr16;
+}
 
 }  // namespace zirvo

@@ -51,6 +51,10 @@ int HueSaturationBgr8Avx512Vbmi(uint8_t* destination, const uint8_t* source, con
                                 int destinationX, int destinationY, int destinationStep, int sourceStep,
                                 int destinationStride, int sourceStride, void* parameter, void* extra);
 
+int HueSaturationBgr16Avx512Vbmi(uint8_t* destination, const uint8_t* source, const KernelRect& rect,
+                                 int destinationX, int destinationY, int destinationStep, int sourceStep,
+                                 int destinationStride, int sourceStride, void* parameter, void* extra);
+
 RectangleKernel SelectHueSaturationBgr8(uint32_t usableFeatures);
 RectangleKernel SelectHueSaturationBgr16(uint32_t usableFeatures);
 

@@ -2,6 +2,7 @@
 #include "convert/sharpen.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -147,7 +148,10 @@ int Sharpen(const PixelWalk& walk, void* parameter, int channels, RowFunction sh
     Sample* output = direct ? reinterpret_cast<Sample*>(walk.DestinationRow(y)) : plan.output;
     SharpenRowInput<Sample> in{{OriginalRow(walk, plan, y - 2), OriginalRow(walk, plan, y - 1),
                                 OriginalRow(walk, plan, y), OriginalRow(walk, plan, y + 1)},
-                               OriginalRow(walk, plan, y), output, plan.width, plan.p};
+                               OriginalRow(walk, plan, y),
+                               output,
+                               plan.width,
+                               plan.p};
     sharpenRow(in, plan.sums, amount, narrow);
     if (!direct) StoreRow(walk, y, plan.output, channels, plan.p);
     if (plan.inPlace && y + 2 <= walk.rect.bottom - 1) KeepOriginal(walk, plan, y + 2);
@@ -261,7 +265,8 @@ int SharpenBgr16Avx512(uint8_t* destination, const uint8_t* source, const Kernel
 }
 
 ToneKernels SelectSharpenKernels(uint32_t usableFeatures) {
-  if ((usableFeatures & kFeatureAvx512) != 0) {
+  // The AVX-512 file is compiled with VBMI as well, and the compiler does use its byte permutes.
+  if (HasAvx512Vbmi(usableFeatures)) {
     return {SharpenMono8Avx512, SharpenMono16Avx512, SharpenBgr8Avx512, SharpenBgr16Avx512};
   }
   if ((usableFeatures & kFeatureAvx2) != 0) {

@@ -1,4 +1,4 @@
-// Sharpening row loops compiled for AVX-2.
+// Sharpening row loops compiled for AVX2.
 #include "convert/sharpen.h"
 
 namespace zirvo {

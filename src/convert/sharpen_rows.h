@@ -1,5 +1,4 @@
-// Unsharp-mask row loops, written for the compiler to vectorise; each instruction-set file compiles its own
-// copy.
+// Unsharp-mask row loops for the compiler to vectorise, compiled once per instruction set.
 #pragma once
 
 #include <algorithm>

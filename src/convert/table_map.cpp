@@ -94,21 +94,51 @@ int RunWordTablePass(const PixelWalk& walk, int channels, const uint16_t* table,
   return 1;
 }
 
+namespace {
+
+uint16_t MapWord(const uint8_t* source, const uint16_t* table, uint32_t last) {
+  uint16_t sample;
+  std::memcpy(&sample, source, sizeof sample);
+  return table[std::min<uint32_t>(sample, last)];
+}
+
+void MapWordRun(uint8_t* destination, const uint8_t* source, int count, const uint16_t* table, uint32_t last) {
+  int i = 0;
+  for (; i + 4 <= count; i += 4) {
+    const uint16_t mapped[4] = {MapWord(source + 2 * i, table, last), MapWord(source + 2 * i + 2, table, last),
+                                MapWord(source + 2 * i + 4, table, last), MapWord(source + 2 * i + 6, table, last)};
+    std::memcpy(destination + 2 * i, mapped, sizeof mapped);
+  }
+  for (; i < count; ++i) {
+    const uint16_t mapped = MapWord(source + 2 * i, table, last);
+    std::memcpy(destination + 2 * i, &mapped, sizeof mapped);
+  }
+}
+
+void MapWordPixels(uint8_t* destination, const uint8_t* source, int width, int channels, int destinationStep,
+                   int sourceStep, const uint16_t* table, uint32_t last) {
+  for (int x = 0; x < width; ++x) {
+    for (int c = 0; c < channels; ++c) {
+      const uint16_t mapped = MapWord(source + 2 * c, table, last);
+      std::memcpy(destination + 2 * c, &mapped, sizeof mapped);
+    }
+    destination += destinationStep;
+    source += sourceStep;
+  }
+}
+
+}  // namespace
+
 void MapWordTable(const PixelWalk& walk, int channels, const uint16_t* table, int tableSize) {
   const int width = walk.rect.Width();
   const uint32_t last = static_cast<uint32_t>(tableSize - 1);
+  const bool packed = walk.destinationStep == 2 * channels && walk.sourceStep == 2 * channels;
   for (int y = walk.rect.top; y < walk.rect.bottom; ++y) {
-    uint8_t* destination = walk.DestinationRow(y);
-    const uint8_t* source = walk.SourceRow(y);
-    for (int x = 0; x < width; ++x) {
-      for (int c = 0; c < channels; ++c) {
-        uint16_t sample;
-        std::memcpy(&sample, source + 2 * c, sizeof sample);
-        const uint16_t mapped = table[std::min<uint32_t>(sample, last)];
-        std::memcpy(destination + 2 * c, &mapped, sizeof mapped);
-      }
-      destination += walk.destinationStep;
-      source += walk.sourceStep;
+    if (packed) {
+      MapWordRun(walk.DestinationRow(y), walk.SourceRow(y), width * channels, table, last);
+    } else {
+      MapWordPixels(walk.DestinationRow(y), walk.SourceRow(y), width, channels, walk.destinationStep,
+                    walk.sourceStep, table, last);
     }
   }
 }

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "convert/parameter_blocks.h"
+#include "convert/processor.h"
 
 namespace zirvo {
 namespace {
@@ -19,10 +20,7 @@ int ColourSlot(int rowPhase, int columnPhase) {
   return rowPhase == 0 ? kFirstColour : kSecondColour;
 }
 
-struct RowSums {
-  uint64_t even = 0;
-  uint64_t odd = 0;
-};
+using RowSums = WhiteBalanceRowSums;
 
 template <typename Sample>
 RowSums SumAlternating(const Sample* row, int32_t count) {
@@ -53,15 +51,20 @@ RowSums SumRow(const Sample* row, int32_t count) {
 }
 
 template <typename Sample>
-WhiteBalanceSums MeasureSums(const uint8_t* source, const KernelRect& rect, int sourceStride,
-                             int32_t bayerMode) {
+RowSums SumRowPlain(const uint8_t* row, int32_t count) {
+  return SumRow(reinterpret_cast<const Sample*>(row), count);
+}
+
+WhiteBalanceSums MeasureSums(const uint8_t* source, const KernelRect& rect, int sampleBytes,
+                             int sourceStride, int32_t bayerMode, WhiteBalanceRowSummer sumRow) {
   WhiteBalanceSums sums;
   const int32_t width = rect.Width();
   int rowPhase = bayerMode & 1;
   int columnPhase = (bayerMode >> 1) & 1;
   for (int32_t y = rect.top; y < rect.bottom; ++y) {
-    const auto* row = reinterpret_cast<const Sample*>(source + static_cast<intptr_t>(y) * sourceStride);
-    const RowSums rowSums = SumRow(row + rect.left, width);
+    const uint8_t* row = source + static_cast<intptr_t>(y) * sourceStride +
+                         static_cast<intptr_t>(rect.left) * sampleBytes;
+    const RowSums rowSums = sumRow(row, width);
     const int evenSlot = ColourSlot(rowPhase, columnPhase);
     const int oddSlot = ColourSlot(rowPhase, columnPhase ^ 1);
     sums.sum[evenSlot] += rowSums.even;
@@ -79,22 +82,19 @@ int32_t TruncatedGain(double value) {
   return value >= kLargest ? std::numeric_limits<int32_t>::max() : static_cast<int32_t>(value);
 }
 
-template <typename Sample>
-int Measure(const uint8_t* source, const KernelRect& rect, int sourceBytesPerPixel,
-            int sourceStride, void* parameter) {
-  if (parameter == nullptr || sourceBytesPerPixel != static_cast<int>(sizeof(Sample))) return 0;
-  const auto* block = static_cast<const WhiteBalanceResult*>(parameter);
-  if (rect.Width() <= 0 || rect.Height() <= 0) {
-    return WhiteBalanceFromSums(WhiteBalanceSums{}, parameter);
-  }
-  return WhiteBalanceFromSums(MeasureSums<Sample>(source, rect, sourceStride, block->bayerMode),
-                              parameter);
-}
-
 }  // namespace
 
-int WhiteBalanceFromSums(const WhiteBalanceSums& sums, void* result) {
-  auto& block = *static_cast<WhiteBalanceResult*>(result);
+int WhiteBalanceMeasureWith(const uint8_t* source, const KernelRect& rect, int sampleBytes,
+                            int sourceBytesPerPixel, int sourceStride, void* parameter,
+                            WhiteBalanceRowSummer sumRow) {
+  if (parameter == nullptr || sourceBytesPerPixel != sampleBytes) return 0;
+  auto& block = *static_cast<WhiteBalanceResult*>(parameter);
+  if (rect.Width() <= 0 || rect.Height() <= 0) return WhiteBalanceFromSums({}, block);
+  return WhiteBalanceFromSums(
+      MeasureSums(source, rect, sampleBytes, sourceStride, block.bayerMode, sumRow), block);
+}
+
+int WhiteBalanceFromSums(const WhiteBalanceSums& sums, WhiteBalanceResult& block) {
   block.gainGreen = 100;
   auto measurable = [&](int slot) { return sums.count[slot] > 0 && sums.sum[slot] > 0; };
   int bits = kWhiteBalanceMeasured;
@@ -126,7 +126,8 @@ int WhiteBalanceMeasure8(uint8_t* /*destination*/, const uint8_t* source,
                          int /*destinationY*/, int /*destinationBytesPerPixel*/,
                          int sourceBytesPerPixel, int /*destinationStride*/, int sourceStride,
                          void* parameter, void* /*extra*/) {
-  return Measure<uint8_t>(source, sourceRect, sourceBytesPerPixel, sourceStride, parameter);
+  return WhiteBalanceMeasureWith(source, sourceRect, 1, sourceBytesPerPixel, sourceStride,
+                                 parameter, SumRowPlain<uint8_t>);
 }
 
 int WhiteBalanceMeasure16(uint8_t* /*destination*/, const uint8_t* source,
@@ -134,7 +135,24 @@ int WhiteBalanceMeasure16(uint8_t* /*destination*/, const uint8_t* source,
                           int /*destinationY*/, int /*destinationBytesPerPixel*/,
                           int sourceBytesPerPixel, int /*destinationStride*/, int sourceStride,
                           void* parameter, void* /*extra*/) {
-  return Measure<uint16_t>(source, sourceRect, sourceBytesPerPixel, sourceStride, parameter);
+  return WhiteBalanceMeasureWith(source, sourceRect, 2, sourceBytesPerPixel, sourceStride,
+                                 parameter, SumRowPlain<uint16_t>);
+}
+
+RectangleKernel SelectWhiteBalanceMeasure8(uint32_t usableFeatures) {
+#if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
+  if (usableFeatures & kFeatureAvx2) return WhiteBalanceMeasure8Avx2;
+#endif
+  (void)usableFeatures;
+  return WhiteBalanceMeasure8;
+}
+
+RectangleKernel SelectWhiteBalanceMeasure16(uint32_t usableFeatures) {
+#if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
+  if (usableFeatures & kFeatureAvx2) return WhiteBalanceMeasure16Avx2;
+#endif
+  (void)usableFeatures;
+  return WhiteBalanceMeasure16;
 }
 
 }  // namespace zirvo

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "convert/parameter_blocks.h"
 #include "display/kernel.h"
 
 namespace zirvo {
@@ -28,6 +29,21 @@ int WhiteBalanceMeasure16(uint8_t* destination, const uint8_t* source,
                           int destinationBytesPerPixel, int sourceBytesPerPixel,
                           int destinationStride, int sourceStride, void* parameter, void* extra);
 
+// Same results, with AVX2 sums.
+int WhiteBalanceMeasure8Avx2(uint8_t* destination, const uint8_t* source,
+                             const KernelRect& sourceRect, int destinationX, int destinationY,
+                             int destinationBytesPerPixel, int sourceBytesPerPixel,
+                             int destinationStride, int sourceStride, void* parameter,
+                             void* extra);
+int WhiteBalanceMeasure16Avx2(uint8_t* destination, const uint8_t* source,
+                              const KernelRect& sourceRect, int destinationX, int destinationY,
+                              int destinationBytesPerPixel, int sourceBytesPerPixel,
+                              int destinationStride, int sourceStride, void* parameter,
+                              void* extra);
+
+RectangleKernel SelectWhiteBalanceMeasure8(uint32_t usableFeatures);
+RectangleKernel SelectWhiteBalanceMeasure16(uint32_t usableFeatures);
+
 // Per-colour sums and counts of a rectangle, in the order of the result
 // block: first colour, green, second colour.
 struct WhiteBalanceSums {
@@ -36,6 +52,18 @@ struct WhiteBalanceSums {
 };
 
 // Turns sums into gains in `result`; returns the result bits.
-int WhiteBalanceFromSums(const WhiteBalanceSums& sums, void* result);
+int WhiteBalanceFromSums(const WhiteBalanceSums& sums, WhiteBalanceResult& result);
+
+// Sums of the samples at even and odd positions of one row.
+struct WhiteBalanceRowSums {
+  uint64_t even = 0;
+  uint64_t odd = 0;
+};
+using WhiteBalanceRowSummer = WhiteBalanceRowSums (*)(const uint8_t* row, int32_t count);
+
+// The measurement with `sumRow` adding up each row of `sampleBytes` samples.
+int WhiteBalanceMeasureWith(const uint8_t* source, const KernelRect& rect, int sampleBytes,
+                            int sourceBytesPerPixel, int sourceStride, void* parameter,
+                            WhiteBalanceRowSummer sumRow);
 
 }  // namespace zirvo

@@ -79,7 +79,7 @@ int DiskCameraDevice::SelectDevice(int index) {
   if (!IsValidDeviceIndex(index)) return 1;
   deviceIndex_ = index;
   // A transfer cannot follow its camera to another disk.
-  FailRunningTransfer();
+  MarkFailed();
   CloseDisk();
   return Open() == 1 ? 0 : 1;
 }
@@ -265,18 +265,19 @@ uint32_t DiskCameraDevice::GetBitmapBytes() { return BitmapBytes(CurrentGeometry
 
 // --- Frame transfer -------------------------------------------------------
 
-int DiskCameraDevice::StartStreaming() { return StartTransfer(TransferState::Streaming, false); }
+int DiskCameraDevice::StartStreaming() { return StartTransfer(TransferState::Streaming); }
 
-int DiskCameraDevice::StartSingleCapture() { return StartTransfer(TransferState::SingleShot, true); }
+int DiskCameraDevice::StartSingleCapture() { return StartTransfer(TransferState::SingleShot); }
 
-int DiskCameraDevice::StartTransfer(TransferState runningState, bool replaceBuffers) {
-  // A thread left from an abandoned single capture ends before its buffers go.
+int DiskCameraDevice::StartTransfer(TransferState runningState) {
+  // A thread still running (an abandoned single capture, a start without a
+  // stop) ends before its buffers are replaced.
   if (thread_) {
     state_.store(TransferState::Stopping);
-    EndTransferThread(platform::kInfinite);
+    abandonRead_.store(true);
+    EndTransferThread();
   }
-  if (replaceBuffers) slots_.Release();
-  // An earlier start's buffers are replaced; nothing reads them any more.
+  abandonRead_.store(false);
   slots_.Allocate(GetFrameBytes());
   frameCounter_.store(0);
   lastTaken_.store(0);
@@ -354,8 +355,6 @@ void DiskCameraDevice::MarkFailed() {
   }
 }
 
-void DiskCameraDevice::FailRunningTransfer() { MarkFailed(); }
-
 int DiskCameraDevice::ReadFrame(void* destination, uint32_t bytes) {
   if (!IsOpen()) return 0;
   CommandBlock reply;
@@ -366,7 +365,7 @@ int DiskCameraDevice::ReadFrame(void* destination, uint32_t bytes) {
     if (!ReadReplySector(reply.Data())) return 0;
     ready = reply.At(kFrameReadyOffset) == 1;
     // A stop or an abandoned single capture ends the wait early.
-    if (!ready && !TransferContinues()) return 0;
+    if (!ready && abandonRead_.load()) return 0;
   }
   if (!ready) return 0;
   return ReadBytes(kFrameAreaOffset, destination, bytes) ? 1 : 0;
@@ -387,13 +386,14 @@ int DiskCameraDevice::FinishSingleCapture(void* destination, int destinationByte
   bool ended = true;
   if (threadFinished_) ended = threadFinished_->Wait(timeout_.load());
   if (ended) {
-    EndTransferThread(platform::kInfinite);
+    EndTransferThread();
     state_.store(TransferState::Idle);
     return CopyFirstSlot(destination, destinationBytes);
   }
   // Still inside its read: the thread sees Idle, ends after the read and is
   // joined by the next start, stop or the destructor. Its slot is not copied
   // while it may still be written.
+  abandonRead_.store(true);
   state_.store(TransferState::Idle);
   lastTaken_.store(0);
   return 0;
@@ -405,9 +405,9 @@ int DiskCameraDevice::CopyFirstSlot(void* destination, int destinationBytes) {
   return 0;
 }
 
-void DiskCameraDevice::EndTransferThread(uint32_t milliseconds) {
+void DiskCameraDevice::EndTransferThread() {
   if (!thread_) return;
-  if (threadFinished_ && !threadFinished_->Wait(milliseconds)) return;
+  if (threadFinished_) threadFinished_->Wait(platform::kInfinite);
   thread_->Join();
   thread_.reset();
   threadFinished_.reset();
@@ -415,8 +415,10 @@ void DiskCameraDevice::EndTransferThread(uint32_t milliseconds) {
 
 int DiskCameraDevice::StopStreaming() {
   state_.store(TransferState::Stopping);
-  EndTransferThread(platform::kInfinite);
+  abandonRead_.store(true);
+  EndTransferThread();
   state_.store(TransferState::Idle);
+  abandonRead_.store(false);
   slots_.Release();
   return 0;
 }

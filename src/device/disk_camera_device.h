@@ -85,7 +85,7 @@ class DiskCameraDevice {
   virtual int WriteRegister16(int address, int value);
   virtual int ReadRegister16(int address, uint16_t* value);
 
-  // Inspection for the camera instance's neighbours and for tests.
+  // Read-only views of the transfer for the camera instance and for tests.
   TransferState GetTransferState() const { return state_.load(); }
   int GetLastTaken() const { return lastTaken_.load(); }
   int GetFrameCounter() const { return frameCounter_.load(); }
@@ -111,15 +111,14 @@ class DiskCameraDevice {
   int verticalFlip_ = 0;
 
  private:
-  int StartTransfer(TransferState runningState, bool replaceBuffers);
+  int StartTransfer(TransferState runningState);
   bool ProbeDrive(int drive, int& matches);
   void CloseDisk();
   // Waits for the transfer thread to end and joins it; no effect without one.
-  void EndTransferThread(uint32_t milliseconds);
+  void EndTransferThread();
   void ReadOnePass(int& intervalFrames, uint32_t& intervalStart);
   void MeasureFrameRate(int& intervalFrames, uint32_t& intervalStart);
   void MarkFailed();
-  void FailRunningTransfer();
   int CopyFirstSlot(void* destination, int destinationBytes);
 
   // Guards the disk and keeps a positioning and its transfer together; taken
@@ -148,6 +147,9 @@ class DiskCameraDevice {
   std::atomic<int> frameCounter_{0};
   // Written and read by the consumer (capture thread or application).
   std::atomic<int> lastTaken_{0};
+  // Set by the application when it gives up on a running frame read (stop,
+  // abandoned single capture); read by the transfer thread between polls.
+  std::atomic<bool> abandonRead_{false};
   // Written by both threads; the application's transitions are
   // compare-exchanges so that they never hide a failure of the transfer.
   std::atomic<TransferState> state_{TransferState::Idle};

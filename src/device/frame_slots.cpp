@@ -110,6 +110,12 @@ uint32_t FrameSlots::CopyOut(const Slot& slot, uint8_t* destination, uint32_t de
   const FrameGeometry& geometry = slot.geometry;
   const uint64_t stride = uint64_t(geometry.transferWidth);
   const uint64_t rowBytes = uint64_t(geometry.copyWidth);
+  if (rowBytes == stride) {
+    const uint64_t bytes = std::min({rowBytes * uint64_t(geometry.copyHeight), uint64_t(slot.bytesRead),
+                                     uint64_t(destinationBytes)});
+    std::memcpy(destination, slot.buffer.get(), bytes);
+    return uint32_t(bytes);
+  }
   uint64_t copied = 0;
   for (int row = 0; row < geometry.copyHeight; ++row) {
     const uint64_t source = uint64_t(row) * stride;

@@ -55,16 +55,23 @@ bool IsValidCaptureWindow(const CameraSizeSettings& window, int subSampleMode) {
 CameraInstance::CameraInstance() : rateUpdateTime_(platform::TimeGetTime()) {}
 
 CameraInstance::~CameraInstance() {
-  // Settings that were never loaded hold construction values: saving them
-  // would overwrite the user's stored ones with zeros.
-  if (settingsLoaded_) {
-    saveAnalog(device_->GetDeviceIndex(), analog_);
-    saveFilter(filter_);
-    saveGray(filter_);
-  }
+  SaveSettings();
   Close();
   device_.reset();
   for (std::unique_ptr<FrameBitmap>& bitmap : bitmaps_) bitmap.reset();
+}
+
+void CameraInstance::SaveSettings() noexcept {
+  // Settings that were never loaded hold construction values: saving them
+  // would overwrite the user's stored ones with zeros.
+  if (!settingsLoaded_) return;
+  try {
+    saveAnalog(device_->GetDeviceIndex(), analog_);
+    saveFilter(filter_);
+    saveGray(filter_);
+  } catch (...) {
+    // Shutting down without memory: the stored settings stay as they were.
+  }
 }
 
 int CameraInstance::Initialize(platform::WindowHandle notificationWindow) {

@@ -123,6 +123,7 @@ class CameraInstance {
   uint32_t RateUpdateTime() const { return rateUpdateTime_; }
 
  private:
+  void SaveSettings() noexcept;
   bool CreateDevice();
   bool CreateBitmaps();
   void LoadAndProgramCaptureWindow();

@@ -19,7 +19,8 @@ class Thread {
   Thread(const Thread&) = delete;
   Thread& operator=(const Thread&) = delete;
 
-  // False when the thread could not be created.
+  // False when the thread could not be created, or when an earlier start has
+  // not been joined yet.
   bool Start(std::function<void()> body);
   bool IsStarted() const;
   // Non-zero identifier of a started thread, 0 otherwise.

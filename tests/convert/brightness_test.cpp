@@ -20,8 +20,6 @@ using test::ReferenceMap;
 using test::RunKernel;
 using test::TestImage;
 
-constexpr uint32_t kAllFeatures = kFeatureAvx2 | kFeatureAvx512 | kFeatureAvx512Vbmi;
-
 std::vector<uint32_t> ReferenceTable(int32_t brightness, uint32_t top) {
   std::vector<uint32_t> table(top + 1);
   for (uint32_t i = 0; i <= top; ++i) table[i] = ReferenceBrightness(brightness, i, top);
@@ -35,7 +33,8 @@ TEST(BrightnessTables, EqualTheDoubleProductForEverySettingAndSample) {
     BuildBrightnessTable8(b, table8);
     BuildBrightnessTable16(b, table16.data());
     for (uint32_t i = 0; i < 256; ++i) ASSERT_EQ(table8[i], ReferenceBrightness(b, i, 255)) << b << " " << i;
-    for (uint32_t i = 0; i < 1024; ++i) ASSERT_EQ(table16[i], ReferenceBrightness(b, i, 1023)) << b << " " << i;
+    for (uint32_t i = 0; i < 1024; ++i)
+      ASSERT_EQ(table16[i], ReferenceBrightness(b, i, 1023)) << b << " " << i;
   }
 }
 
@@ -73,8 +72,8 @@ class BrightnessKernelTest : public ::testing::Test {
 };
 
 TEST_F(BrightnessKernelTest, EveryVariantEqualsTheReferenceOnManySizes) {
-  const ToneKernels kernels[] = {SelectBrightnessKernels(0), SelectBrightnessKernels(kAllFeatures)};
-  for (const ToneKernels& variant : kernels) {
+  for (uint32_t features : test::RunnableFeatureSets()) {
+    const ToneKernels variant = SelectBrightnessKernels(features);
     for (int width : {1, 4, 5, 21, 22, 63, 64, 65, 129}) {
       for (int height : {1, 4, 5, 6}) {
         for (int step : {1, 3, 4}) {
@@ -103,8 +102,9 @@ TEST_F(BrightnessKernelTest, SixteenBitKernelsTreatSamplesAbove1023As1023) {
     TestImage expected = source;
     ValueBlock block{-128};
     ReferenceMap(expected, source, {0, 0, 11, 3}, 0, 0, step == 2 ? 1 : 3, 2, ReferenceTable(-128, 1023));
-    ASSERT_EQ(RunKernel(step == 2 ? BrightnessMono16 : BrightnessBgr16, image, image, {0, 0, 11, 3}, 0, 0, &block),
-              1);
+    ASSERT_EQ(
+        RunKernel(step == 2 ? BrightnessMono16 : BrightnessBgr16, image, image, {0, 0, 11, 3}, 0, 0, &block),
+        1);
     EXPECT_EQ(image.bytes, expected.bytes) << step;
     EXPECT_EQ(image.Sample(0, 0, 0, 2), ReferenceBrightness(-128, 1023, 1023));
   }

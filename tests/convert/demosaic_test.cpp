@@ -25,17 +25,23 @@ struct Variant {
 
 std::vector<Variant> InnerVariants8() {
   return {{"plain", DemosaicInner8, DemosaicBorder8, true},
+#ifdef ZIRVO_TEST_VECTOR_KERNELS
           {"avx2", DemosaicInner8Avx2, DemosaicBorder8Avx2, __builtin_cpu_supports("avx2") != 0},
           {"avx512", DemosaicInner8Avx512, DemosaicBorder8Avx512,
-           __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi")}};
+           __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi")},
+#endif
+  };
 }
 
 std::vector<Variant> InnerVariants16() {
   return {{"plain", DemosaicInner16, DemosaicBorder16, true},
+#ifdef ZIRVO_TEST_VECTOR_KERNELS
           {"avx2", DemosaicInner16Avx2, DemosaicBorder16Avx2,
            __builtin_cpu_supports("avx2") != 0},
           {"avx512", DemosaicInner16Avx512, DemosaicBorder16Avx512,
-           __builtin_cpu_supports("avx512bw") != 0}};
+           __builtin_cpu_supports("avx512bw") != 0},
+#endif
+  };
 }
 
 int RunKernel(RectangleKernel kernel, TestImage& destination, const TestImage& source,
@@ -110,12 +116,11 @@ TEST(DemosaicArguments, RefusesMissingBlockAndWrongPixelSizes) {
   TestImage source(8, 8, 1, 0, 7);
   TestImage destination(8, 8, 3);
   const std::vector<uint8_t> before = destination.storage;
-  for (RectangleKernel kernel : {DemosaicInner8, DemosaicBorder8, DemosaicInner8Avx2,
-                                 DemosaicInner8Avx512}) {
-    if (kernel != DemosaicInner8 && kernel != DemosaicBorder8 &&
-        !__builtin_cpu_supports("avx512vbmi")) {
-      continue;
-    }
+  std::vector<RectangleKernel> kernels = {DemosaicInner8, DemosaicBorder8};
+  for (const Variant& variant : InnerVariants8()) {
+    if (variant.available) kernels.insert(kernels.end(), {variant.inner, variant.border});
+  }
+  for (RectangleKernel kernel : kernels) {
     EXPECT_EQ(kernel(destination.Bits(), source.Bits(), Whole(source), 0, 0, 3, 1,
                      destination.stride, source.stride, nullptr, nullptr),
               0);
@@ -245,17 +250,20 @@ TEST_F(DemosaicMatchesReference, FullWidthRowsOfTheCameraFrame) {
 
 TEST(DemosaicSelection, PicksTheWidestVectorTheFeaturesAllow) {
   EXPECT_EQ(SelectDemosaicInner8(0), &DemosaicInner8);
+  EXPECT_EQ(SelectDemosaicInner16(kFeatureSse2), &DemosaicInner16);
+  EXPECT_EQ(SelectDemosaicBorder16(0), &DemosaicBorder16);
+#ifdef ZIRVO_TEST_VECTOR_KERNELS
   EXPECT_EQ(SelectDemosaicInner8(kFeatureSse2 | kFeatureAvx2), &DemosaicInner8Avx2);
   EXPECT_EQ(SelectDemosaicInner8(kFeatureAvx2 | kFeatureAvx512), &DemosaicInner8Avx2);
+  EXPECT_EQ(SelectDemosaicInner8(kFeatureAvx2 | kFeatureAvx512Vbmi), &DemosaicInner8Avx2);
   EXPECT_EQ(SelectDemosaicInner8(kFeatureAvx2 | kFeatureAvx512 | kFeatureAvx512Vbmi),
             &DemosaicInner8Avx512);
   EXPECT_EQ(SelectDemosaicInner16(kFeatureAvx2 | kFeatureAvx512), &DemosaicInner16Avx512);
-  EXPECT_EQ(SelectDemosaicInner16(kFeatureSse2), &DemosaicInner16);
   EXPECT_EQ(SelectDemosaicBorder8(kFeatureAvx2), &DemosaicBorder8Avx2);
   EXPECT_EQ(SelectDemosaicBorder8(kFeatureAvx2 | kFeatureAvx512 | kFeatureAvx512Vbmi),
             &DemosaicBorder8Avx512);
   EXPECT_EQ(SelectDemosaicBorder16(kFeatureAvx2 | kFeatureAvx512), &DemosaicBorder16Avx512);
-  EXPECT_EQ(SelectDemosaicBorder16(0), &DemosaicBorder16);
+#endif
 }
 
 }  // namespace

@@ -111,20 +111,23 @@ class GammaKernelTest : public ::testing::Test {
 };
 
 TEST_F(GammaKernelTest, EveryVariantEqualsTheReferenceOnManySizes) {
-  const ToneKernels scalar = SelectGammaKernels(0);
-  const ToneKernels vector = SelectGammaKernels(kAllFeatures);
-  const bool vbmi = __builtin_cpu_supports("avx512vbmi");
-  for (int width : {1, 4, 5, 17, 21, 22, 63, 64, 65, 130}) {
-    for (int height : {1, 4, 5, 9}) {
-      Compare8(scalar.mono8, width, height, 1, 1, 60);
-      Compare8(scalar.bgr8, width, height, 3, 3, 160);
-      Compare8(scalar.bgr8, width, height, 4, 3, 20);
-      if (!vbmi) continue;
-      Compare8(vector.mono8, width, height, 1, 1, 60);
-      Compare8(vector.bgr8, width, height, 3, 3, 160);
-      Compare8(vector.bgr8, width, height, 4, 3, 20);
+  for (uint32_t features : test::RunnableFeatureSets()) {
+    const ToneKernels variant = SelectGammaKernels(features);
+    for (int width : {1, 4, 5, 10, 11, 17, 21, 22, 32, 33, 63, 64, 65, 130}) {
+      for (int height : {1, 4, 5, 9}) {
+        Compare8(variant.mono8, width, height, 1, 1, 60);
+        Compare8(variant.bgr8, width, height, 3, 3, 160);
+        Compare8(variant.bgr8, width, height, 4, 3, 20);
+      }
     }
   }
+}
+
+TEST(SelectGammaKernels, UsesVbmiOnlyWhenPresent) {
+  EXPECT_EQ(SelectGammaKernels(0).bgr8, GammaBgr8);
+  EXPECT_EQ(SelectGammaKernels(kFeatureAvx2 | kFeatureAvx512).bgr8, GammaBgr8);
+  EXPECT_EQ(SelectGammaKernels(kAllFeatures).bgr8, GammaBgr8Avx512Vbmi);
+  EXPECT_EQ(SelectGammaKernels(kAllFeatures).mono16, GammaMono16);
 }
 
 TEST_F(GammaKernelTest, SixteenBitKernelsMapWordsAndTreatLargeSamplesAsTheTop) {

@@ -32,10 +32,12 @@ int32_t Offset(const GrayBlock& block, SiteName site) {
   return offsets[site];
 }
 
+// The column phase flips after every sample and is never reset at a row start.
 void ReferencePlain(TestImage& image, const KernelRect& rect, const GrayBlock& block) {
+  int columnPhase = 0;
   for (int32_t r = rect.top; r < rect.bottom; ++r) {
-    for (int32_t c = rect.left; c < rect.right; ++c) {
-      SiteName site = kSiteTable[block.bayerMode][(r - rect.top) & 1][(c - rect.left) & 1];
+    for (int32_t c = rect.left; c < rect.right; ++c, columnPhase ^= 1) {
+      SiteName site = kSiteTable[block.bayerMode][(r - rect.top) & 1][columnPhase];
       int v = Gain(block, site) * *image.At(r, c) / 128 + Offset(block, site);
       *image.At(r, c) = static_cast<uint8_t>(std::clamp(v, 0, 255));
     }
@@ -165,16 +167,17 @@ TEST(GrayFilterPlain, AppliesHandWorkedSiteValues) {
   EXPECT_EQ(*image.At(1, 1), 255);  // offset +255
 }
 
-TEST(GrayFilterPlain, StartsTheColumnPhaseAfreshOnEveryRowOfAnOddWidth) {
+TEST(GrayFilterPlain, CarriesTheColumnPhaseAcrossRowsOfAnOddWidth) {
   TestImage image = test::MakeImage(3, 2, 1);
   std::fill(image.bytes.begin(), image.bytes.end(), 100);
-  GrayBlock block{0, 0, 128, 128, 128, 0, 0, 0, 0};  // R black
+  GrayBlock block{0, 0, 128, 64, 128, 0, 0, 0, 0};  // R black, G2 halved
   RunInPlace(&GrayFilter8, image, image.Whole(), &block);
-  EXPECT_EQ(*image.At(0, 0), 100);
-  EXPECT_EQ(*image.At(0, 1), 0);
-  EXPECT_EQ(*image.At(0, 2), 100);
-  EXPECT_EQ(*image.At(1, 0), 100);  // B, not G2 nor R
-  EXPECT_EQ(*image.At(1, 1), 100);
+  EXPECT_EQ(*image.At(0, 0), 100);  // G1
+  EXPECT_EQ(*image.At(0, 1), 0);    // R
+  EXPECT_EQ(*image.At(0, 2), 100);  // G1
+  EXPECT_EQ(*image.At(1, 0), 50);   // three flips later: G2, not B
+  EXPECT_EQ(*image.At(1, 1), 100);  // B
+  EXPECT_EQ(*image.At(1, 2), 50);   // G2
 }
 
 TEST(GrayFilterSelection, PrefersSse2ThenMmxWhenBothWordsHaveTheBit) {
@@ -256,7 +259,7 @@ TEST(GrayGainMeasurement, CountsPhasesFromTheRectangleCorner) {
   EXPECT_EQ(block.gainG2, 80);
 }
 
-TEST(GrayGainMeasurement, NamesSitesByColumnParityOnEveryRowOfAnOddWidth) {
+TEST(GrayGainMeasurement, CarriesTheColumnPhaseAcrossRowsOfAnOddWidth) {
   TestImage image = test::MakeImage(5, 2, 1);
   const uint8_t rows[2][5] = {{100, 50, 100, 50, 100}, {25, 200, 25, 200, 25}};
   for (int32_t row = 0; row < 2; ++row) {
@@ -265,8 +268,8 @@ TEST(GrayGainMeasurement, NamesSitesByColumnParityOnEveryRowOfAnOddWidth) {
   GrayBlock block{0, 0, 0, 0, 0, 0, 0, 0, 0};
   EXPECT_EQ(RunInPlace(&GrayGainMeasure8, image, image.Whole(), &block), 1);
   EXPECT_EQ(block.gainR, 255);   // 100 / 50 x 128 = 256, limited
-  EXPECT_EQ(block.gainB, 255);   // 100 / 25 x 128 = 512, limited
-  EXPECT_EQ(block.gainG2, 64);   // 100 / 200 x 128
+  EXPECT_EQ(block.gainG2, 255);  // row 1 starts on the odd phase: G2 holds the 25s
+  EXPECT_EQ(block.gainB, 64);    // 100 / 200 x 128
 }
 
 TEST(Luminance, WeighsGreenRedAndBlue) {

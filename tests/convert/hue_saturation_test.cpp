@@ -1,4 +1,4 @@
-// Hue and saturation against the literal steps, the hand-worked pixels, 16-bit handling and concurrent cameras.
+// Hue and saturation: literal steps, hand-worked pixels, 16-bit samples, concurrent cameras.
 #include "convert/hue_saturation.h"
 
 #include <gtest/gtest.h>
@@ -64,7 +64,8 @@ TEST(HueSaturationPixel, GrayPassesUnchangedForAnySetting) {
       SaturationTables tables;
       BuildSaturationTables({hue, 0, saturation, 8}, &tables);
       for (int32_t v = 0; v < 256; ++v) {
-        ASSERT_EQ(TransformPixel(v, v, v, base, tables, HueRotationOf(hue)), static_cast<uint32_t>(v * 0x10101))
+        ASSERT_EQ(TransformPixel(v, v, v, base, tables, HueRotationOf(hue)),
+                  static_cast<uint32_t>(v * 0x10101))
             << hue << " " << saturation << " " << v;
       }
     }
@@ -127,7 +128,7 @@ class HueSaturationKernelTest : public ::testing::Test {
 
 TEST_F(HueSaturationKernelTest, EveryVariantEqualsTheReferenceOnManySizes) {
   for (RectangleKernel kernel : EightBitVariants()) {
-    for (int width : {1, 4, 5, 15, 16, 17, 21, 22, 31, 32, 33, 47, 48, 49, 100}) {
+    for (int width : {1, 4, 5, 15, 16, 17, 21, 22, 31, 32, 33, 47, 48, 49, 63, 64, 65, 100}) {
       for (int height : {1, 4, 5}) {
         for (int step : {3, 4}) {
           const TestImage source = RandomImage(width, height, step, random_);
@@ -138,6 +139,60 @@ TEST_F(HueSaturationKernelTest, EveryVariantEqualsTheReferenceOnManySizes) {
           test::ReferenceHueSaturation8(expected, source, rect, 2, 1, block.hue, block.saturation);
           ASSERT_EQ(RunKernel(kernel, actual, source, rect, 2, 1, &block), 1);
           ASSERT_EQ(actual.bytes, expected.bytes) << width << "x" << height << " step " << step;
+        }
+      }
+    }
+  }
+}
+
+// Every colour once, for a few settings: the vector kernel computes in a
+// different arrangement and must agree everywhere.
+TEST_F(HueSaturationKernelTest, EightBitVectorVariantEqualsScalarOnEveryColour) {
+  if (!__builtin_cpu_supports("avx512vbmi")) GTEST_SKIP() << "no AVX-512 VBMI";
+  const RectangleKernel vector = SelectHueSaturationBgr8(kAllFeatures);
+  ASSERT_NE(vector, HueSaturationBgr8);
+  TestImage colours;
+  colours.width = 65536;
+  colours.height = 1;
+  colours.step = 3;
+  colours.stride = 3 * 65536;
+  colours.bytes.resize(colours.stride);
+  const HueBlock blocks[] = {{128, 0, 0, 8}, {-200, 0, 150, 8}, {77, 0, -255, 8}, {360, 0, 255, 8}};
+  for (const HueBlock& setting : blocks) {
+    for (int red = 0; red < 256; ++red) {
+      for (int i = 0; i < 65536; ++i) {
+        colours.bytes[3 * i] = static_cast<uint8_t>(i);
+        colours.bytes[3 * i + 1] = static_cast<uint8_t>(i >> 8);
+        colours.bytes[3 * i + 2] = static_cast<uint8_t>(red);
+      }
+      TestImage scalar = colours;
+      TestImage actual = colours;
+      HueBlock block = setting;
+      ASSERT_EQ(RunKernel(HueSaturationBgr8, scalar, colours, {0, 0, 65536, 1}, 0, 0, &block), 1);
+      ASSERT_EQ(RunKernel(vector, actual, colours, {0, 0, 65536, 1}, 0, 0, &block), 1);
+      ASSERT_EQ(actual.bytes, scalar.bytes) << "hue " << setting.hue << " saturation " << setting.saturation
+                                            << " red " << red;
+    }
+  }
+}
+
+TEST_F(HueSaturationKernelTest, SixteenBitVectorVariantEqualsScalar) {
+  if (!__builtin_cpu_supports("avx512vbmi")) GTEST_SKIP() << "no AVX-512 VBMI";
+  const RectangleKernel vector = SelectHueSaturationBgr16(kAllFeatures);
+  ASSERT_NE(vector, HueSaturationBgr16);
+  for (int width : {1, 4, 5, 7, 8, 9, 15, 16, 17, 21, 22, 31, 32, 33, 50, 63, 64, 65}) {
+    for (int height : {1, 4, 5}) {
+      for (int step : {6, 8}) {
+        for (int32_t bits : {8, 10, 12, 16, 3, 40}) {
+          const TestImage source = RandomWordImage(width, height, step, bits == 8 ? 300 : 65535, random_);
+          TestImage scalar = RandomImage(width + 2, height + 1, step, random_);
+          TestImage actual = scalar;
+          const KernelRect rect{width / 4, height / 2, width, height};
+          HueBlock block{width * 11 - 300, 0, height * 60 - 200, bits};
+          ASSERT_EQ(RunKernel(HueSaturationBgr16, scalar, source, rect, 2, 1, &block), 1);
+          ASSERT_EQ(RunKernel(vector, actual, source, rect, 2, 1, &block), 1);
+          ASSERT_EQ(actual.bytes, scalar.bytes)
+              << width << "x" << height << " step " << step << " bits " << bits;
         }
       }
     }

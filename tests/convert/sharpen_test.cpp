@@ -28,8 +28,8 @@ struct Variant {
 std::vector<Variant> Variants() {
   return {{"baseline", SelectSharpenKernels(0), true},
           {"avx2", SelectSharpenKernels(kFeatureAvx2), __builtin_cpu_supports("avx2") != 0},
-          {"avx512", SelectSharpenKernels(kFeatureAvx2 | kFeatureAvx512),
-           __builtin_cpu_supports("avx512bw") != 0}};
+          {"avx512", SelectSharpenKernels(kFeatureAvx2 | kFeatureAvx512 | kFeatureAvx512Vbmi),
+           __builtin_cpu_supports("avx512vbmi") != 0}};
 }
 
 class SharpenTest : public ::testing::Test {
@@ -56,8 +56,8 @@ class SharpenTest : public ::testing::Test {
       for (int height : {1, 4, 5, 6, 9}) {
         const int32_t amount = amounts_[(width + height) % 6];
         Compare(kernel, width, height, step, sampleBytes, amount, {0, 0, width, height}, 0, 0, maximum);
-        Compare(kernel, width, height, step, sampleBytes, amount, {width / 3, height / 4, width, height}, 3, 2,
-                maximum);
+        Compare(kernel, width, height, step, sampleBytes, amount, {width / 3, height / 4, width, height}, 3,
+                2, maximum);
       }
     }
   }
@@ -137,7 +137,21 @@ TEST_F(SharpenTest, InPlaceEqualsSharpeningFromACopy) {
       ASSERT_EQ(RunKernel(variant.kernels.bgr8, inPlace, inPlace, {0, 0, 29, 11}, 0, 0, &block), 1);
       EXPECT_EQ(inPlace.bytes, fromCopy.bytes) << variant.name << " step " << step;
     }
+    const TestImage original = RandomWordImage(19, 8, 6, 1023, random_);
+    TestImage fromCopy = original;
+    TestImage inPlace = original;
+    ValueBlock block{9};
+    ASSERT_EQ(RunKernel(variant.kernels.bgr16, fromCopy, original, {0, 0, 19, 8}, 0, 0, &block), 1);
+    ASSERT_EQ(RunKernel(variant.kernels.bgr16, inPlace, inPlace, {0, 0, 19, 8}, 0, 0, &block), 1);
+    EXPECT_EQ(inPlace.bytes, fromCopy.bytes) << variant.name << " 16-bit";
   }
+}
+
+TEST(SelectSharpenKernels, NeedsVbmiForTheAvx512Variant) {
+  EXPECT_EQ(SelectSharpenKernels(0).bgr8, SharpenBgr8);
+  EXPECT_EQ(SelectSharpenKernels(kFeatureAvx2).bgr8, SharpenBgr8Avx2);
+  EXPECT_EQ(SelectSharpenKernels(kFeatureAvx2 | kFeatureAvx512).bgr8, SharpenBgr8Avx2);
+  EXPECT_EQ(SelectSharpenKernels(kFeatureAvx2 | kFeatureAvx512 | kFeatureAvx512Vbmi).bgr8, SharpenBgr8Avx512);
 }
 
 TEST_F(SharpenTest, MisalignedWordsAndMissingParameterAreRefused) {

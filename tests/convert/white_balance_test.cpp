@@ -6,6 +6,7 @@
 #include <random>
 
 #include "convert/parameter_blocks.h"
+#include "convert/processor.h"
 #include "support/bayer_reference.h"
 
 namespace zirvo {
@@ -13,12 +14,26 @@ namespace {
 
 using testing::TestImage;
 
-class WhiteBalanceMeasurement : public ::testing::Test {
+// Parameter: 0 plain sums, 1 AVX2 sums.
+class WhiteBalanceMeasurement : public ::testing::TestWithParam<int> {
  protected:
   static constexpr WhiteBalanceResult kPrefilled{123, 100, 321, 0};
 
+  void SetUp() override {
+#ifdef ZIRVO_TEST_VECTOR_KERNELS
+    if (GetParam() == 1 && !__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2";
+#else
+    if (GetParam() == 1) GTEST_SKIP() << "no vector kernels here";
+#endif
+  }
+
   int Measure(const TestImage& image, WhiteBalanceResult& result, KernelRect rect) {
     RectangleKernel kernel = image.bytesPerPixel == 1 ? WhiteBalanceMeasure8 : WhiteBalanceMeasure16;
+#ifdef ZIRVO_TEST_VECTOR_KERNELS
+    if (GetParam() == 1) {
+      kernel = image.bytesPerPixel == 1 ? WhiteBalanceMeasure8Avx2 : WhiteBalanceMeasure16Avx2;
+    }
+#endif
     return kernel(nullptr, image.Bits(), rect, 0, 0, 0, image.bytesPerPixel, 0, image.stride,
                   &result, nullptr);
   }
@@ -40,7 +55,7 @@ class WhiteBalanceMeasurement : public ::testing::Test {
   }
 };
 
-TEST_F(WhiteBalanceMeasurement, GreenMeanTwiceBlueMeanGivesTwoHundred) {
+TEST_P(WhiteBalanceMeasurement, GreenMeanTwiceBlueMeanGivesTwoHundred) {
   const TestImage image = Mosaic(16, 12, 1, 120, 60, 120);
   WhiteBalanceResult result = kPrefilled;
   EXPECT_EQ(Measure(image, result), kWhiteBalanceMeasured);
@@ -51,7 +66,7 @@ TEST_F(WhiteBalanceMeasurement, GreenMeanTwiceBlueMeanGivesTwoHundred) {
   EXPECT_EQ(result.gainGreen, 100);
 }
 
-TEST_F(WhiteBalanceMeasurement, ModeSwapsWhichSitesCountAsBlue) {
+TEST_P(WhiteBalanceMeasurement, ModeSwapsWhichSitesCountAsBlue) {
   // Mode 3 swaps rows and columns: the mode-0 "red" sites are now the first colour.
   const TestImage image = Mosaic(16, 12, 1, 120, 60, 30);
   WhiteBalanceResult result = kPrefilled;
@@ -61,7 +76,7 @@ TEST_F(WhiteBalanceMeasurement, ModeSwapsWhichSitesCountAsBlue) {
   EXPECT_NEAR(result.gainRed, 200, 1);
 }
 
-TEST_F(WhiteBalanceMeasurement, ColourWithZeroMeanKeepsItsGainAndIsReported) {
+TEST_P(WhiteBalanceMeasurement, ColourWithZeroMeanKeepsItsGainAndIsReported) {
   const TestImage image = Mosaic(8, 8, 1, 100, 0, 50);
   WhiteBalanceResult result = kPrefilled;
   EXPECT_EQ(Measure(image, result), kWhiteBalanceMeasured | kWhiteBalanceBlueKept);
@@ -69,7 +84,7 @@ TEST_F(WhiteBalanceMeasurement, ColourWithZeroMeanKeepsItsGainAndIsReported) {
   EXPECT_NEAR(result.gainRed, 200, 1);
 }
 
-TEST_F(WhiteBalanceMeasurement, ZeroGreenKeepsBothGains) {
+TEST_P(WhiteBalanceMeasurement, ZeroGreenKeepsBothGains) {
   const TestImage image = Mosaic(8, 8, 1, 0, 40, 50);
   WhiteBalanceResult result = kPrefilled;
   EXPECT_EQ(Measure(image, result),
@@ -78,7 +93,7 @@ TEST_F(WhiteBalanceMeasurement, ZeroGreenKeepsBothGains) {
   EXPECT_EQ(result.gainRed, 321);
 }
 
-TEST_F(WhiteBalanceMeasurement, SinglePixelHasNoBlueOrRedSamples) {
+TEST_P(WhiteBalanceMeasurement, SinglePixelHasNoBlueOrRedSamples) {
   const TestImage image = Mosaic(1, 1, 1, 90, 0, 0);
   WhiteBalanceResult result = kPrefilled;
   EXPECT_EQ(Measure(image, result),
@@ -87,7 +102,7 @@ TEST_F(WhiteBalanceMeasurement, SinglePixelHasNoBlueOrRedSamples) {
   EXPECT_EQ(result.gainRed, 321);
 }
 
-TEST_F(WhiteBalanceMeasurement, TinyMeanSaturatesInsteadOfOverflowing) {
+TEST_P(WhiteBalanceMeasurement, TinyMeanSaturatesInsteadOfOverflowing) {
   TestImage image = Mosaic(2048, 2048, 2, 65535, 0, 65535);
   image.SetSample(1, 0, 1);  // one blue sample of 1 among a million
   WhiteBalanceResult result = kPrefilled;
@@ -95,7 +110,7 @@ TEST_F(WhiteBalanceMeasurement, TinyMeanSaturatesInsteadOfOverflowing) {
   EXPECT_EQ(result.gainBlue, 2147483647);
 }
 
-TEST_F(WhiteBalanceMeasurement, FullSixteenBitFrameDoesNotWrapTheSums) {
+TEST_P(WhiteBalanceMeasurement, FullSixteenBitFrameDoesNotWrapTheSums) {
   // Green sum 4384 × 3288 / 2 × 4000 passes 2^32.
   const TestImage image = Mosaic(4384, 3288, 2, 4000, 2000, 1000);
   WhiteBalanceResult result = kPrefilled;
@@ -104,10 +119,10 @@ TEST_F(WhiteBalanceMeasurement, FullSixteenBitFrameDoesNotWrapTheSums) {
   EXPECT_NEAR(result.gainRed, 400, 1);
 }
 
-TEST_F(WhiteBalanceMeasurement, MatchesReferenceOnRandomFramesAndOddSizes) {
+TEST_P(WhiteBalanceMeasurement, MatchesReferenceOnRandomFramesAndOddSizes) {
   std::mt19937 random(77);
   const int sizes[][2] = {{1, 1}, {2, 1}, {1, 2}, {3, 3}, {5, 4}, {7, 9}, {33, 17}, {64, 3},
-                          {65, 5}, {257, 7}};
+                          {65, 5}, {257, 7}, {31, 4}, {32, 3}, {33, 2}, {100, 5}};
   for (int sampleBytes : {1, 2}) {
     for (const auto& size : sizes) {
       for (int mode = 0; mode < 4; ++mode) {
@@ -135,7 +150,7 @@ TEST_F(WhiteBalanceMeasurement, MatchesReferenceOnRandomFramesAndOddSizes) {
   }
 }
 
-TEST_F(WhiteBalanceMeasurement, RefusesMissingBlockOrWrongSampleSize) {
+TEST_P(WhiteBalanceMeasurement, RefusesMissingBlockOrWrongSampleSize) {
   const TestImage image = Mosaic(8, 8, 1, 100, 50, 50);
   EXPECT_EQ(WhiteBalanceMeasure8(nullptr, image.Bits(), {0, 0, 8, 8}, 0, 0, 0, 1, 0,
                                  image.stride, nullptr, nullptr),
@@ -145,6 +160,18 @@ TEST_F(WhiteBalanceMeasurement, RefusesMissingBlockOrWrongSampleSize) {
                                   image.stride, &result, nullptr),
             0);
   EXPECT_EQ(result.gainBlue, 123);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sums, WhiteBalanceMeasurement, ::testing::Values(0, 1),
+                         [](const auto& info) { return info.param ? "avx2" : "plain"; });
+
+TEST(WhiteBalanceSelection, UsesVectorSumsWithAvx2) {
+  EXPECT_EQ(SelectWhiteBalanceMeasure8(0), &WhiteBalanceMeasure8);
+  EXPECT_EQ(SelectWhiteBalanceMeasure16(kFeatureSse2), &WhiteBalanceMeasure16);
+#ifdef ZIRVO_TEST_VECTOR_KERNELS
+  EXPECT_EQ(SelectWhiteBalanceMeasure8(kFeatureAvx2), &WhiteBalanceMeasure8Avx2);
+  EXPECT_EQ(SelectWhiteBalanceMeasure16(kFeatureAvx2), &WhiteBalanceMeasure16Avx2);
+#endif
 }
 
 }  // namespace

@@ -74,6 +74,17 @@ TEST(ThreadTest, DestroyingAStartedThreadWaitsForItsBody) {
   EXPECT_TRUE(finished.load());
 }
 
+TEST(ThreadTest, BodyMayJoinItsOwnThread) {
+  ManualResetEvent done;
+  Thread thread;
+  ASSERT_TRUE(thread.Start([&] {
+    thread.Join();
+    done.Set();
+  }));
+  ASSERT_TRUE(done.Wait(10000));
+  EXPECT_FALSE(thread.IsStarted());
+}
+
 TEST(ManualResetEventTest, StaysSignalledUntilReset) {
   ManualResetEvent event;
   EXPECT_FALSE(event.Wait(0));

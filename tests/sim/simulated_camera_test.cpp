@@ -57,11 +57,7 @@ class SimulatedCameraTest : public SimCameraTest {
 
   bool ReadSmallFrame(std::vector<uint8_t>& frame) { return ReadFrameArea(disk(), frame, 512); }
 
-  std::vector<ZirvoSimExchange> Log() {
-    std::vector<ZirvoSimExchange> entries(ZirvoSim_GetLog(camera(), nullptr, 0));
-    entries.resize(ZirvoSim_GetLog(camera(), entries.data(), static_cast<unsigned>(entries.size())));
-    return entries;
-  }
+  std::vector<ZirvoSimExchange> Log() { return ExchangeLog(camera()); }
 
  private:
   std::unique_ptr<platform::RawDisk> disk_;
@@ -137,6 +133,13 @@ TEST_F(SimulatedCameraTest, ByteWideReadAnswersAtByte257) {
   ASSERT_TRUE(WriteRegisterOverWire(disk(), 0x305E, 0x1064));
   EXPECT_EQ(0x10, ByteRead(0x305E));
   EXPECT_EQ(0x64, ByteRead(0x305F));
+}
+
+TEST_F(SimulatedCameraTest, ByteWideReadReachesLowAddressesToo) {
+  EXPECT_EQ(0x2E, ByteRead(0x0000));
+  EXPECT_EQ(0x00, ByteRead(0x0001));
+  EXPECT_EQ(0x02, ByteRead(0x0202));  // exposure 600 = 0x0258
+  EXPECT_EQ(0x58, ByteRead(0x0203));
 }
 
 TEST_F(SimulatedCameraTest, UnknownOpcodesAndOtherSectorsAreHarmless) {

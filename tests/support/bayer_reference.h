@@ -8,6 +8,11 @@
 #include "convert/parameter_blocks.h"
 #include "display/kernel.h"
 
+// The vector kernel variants exist on x86 builds only.
+#if defined(__x86_64__) || defined(__i386__)
+#define ZIRVO_TEST_VECTOR_KERNELS 1
+#endif
+
 namespace zirvo::testing {
 
 // A buffer of `height` rows of `stride` bytes, with guard bytes before and after.

@@ -5,16 +5,20 @@
 #include <cmath>
 #include <cstring>
 
+#include "convert/processor.h"
+
 namespace zirvo::test {
 
 uint32_t TestImage::Sample(int x, int y, int channel, int sampleBytes) const {
-  const size_t offset = static_cast<size_t>(y) * stride + static_cast<size_t>(x) * step + channel * sampleBytes;
+  const size_t offset =
+      static_cast<size_t>(y) * stride + static_cast<size_t>(x) * step + channel * sampleBytes;
   if (sampleBytes == 1) return bytes[offset];
   return bytes[offset] | (uint32_t{bytes[offset + 1]} << 8);
 }
 
 void TestImage::SetSample(int x, int y, int channel, int sampleBytes, uint32_t value) {
-  const size_t offset = static_cast<size_t>(y) * stride + static_cast<size_t>(x) * step + channel * sampleBytes;
+  const size_t offset =
+      static_cast<size_t>(y) * stride + static_cast<size_t>(x) * step + channel * sampleBytes;
   bytes[offset] = static_cast<uint8_t>(value);
   if (sampleBytes == 2) bytes[offset + 1] = static_cast<uint8_t>(value >> 8);
 }
@@ -40,6 +44,21 @@ TestImage RandomWordImage(int width, int height, int step, uint32_t maximum, std
     }
   }
   return image;
+}
+
+std::vector<uint32_t> RunnableFeatureSets() {
+  std::vector<uint32_t> sets{0};
+  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") && __builtin_cpu_supports("bmi2")) {
+    sets.push_back(kFeatureAvx2);
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq")) {
+      sets.push_back(kFeatureAvx2 | kFeatureAvx512);
+      if (__builtin_cpu_supports("avx512vbmi")) {
+        sets.push_back(kFeatureAvx2 | kFeatureAvx512 | kFeatureAvx512Vbmi);
+      }
+    }
+  }
+  return sets;
 }
 
 int RunKernel(RectangleKernel kernel, TestImage& destination, const TestImage& source, const KernelRect& rect,
@@ -138,7 +157,8 @@ void ReferenceSharpen(TestImage& destination, const TestImage& source, const Ker
       for (int c = 0; c < channels; ++c) {
         uint32_t sum = 0;
         for (int v = y - 2; v <= y + 1; ++v) {
-          for (int u = x - 2; u <= x + 1; ++u) sum += source.Sample(rect.left + u, rect.top + v, c, sampleBytes);
+          for (int u = x - 2; u <= x + 1; ++u)
+            sum += source.Sample(rect.left + u, rect.top + v, c, sampleBytes);
         }
         destination.SetSample(dx(x), dy(y), c, sampleBytes, sum >> 4);
       }
@@ -227,7 +247,8 @@ uint32_t ReferenceHueSaturation::Pixel(int32_t b, int32_t g, int32_t r) const {
     p = p - 255;
     sextant = sextant + 1;
   }
-  return static_cast<uint32_t>(g3[lo] + (g3[chroma] & kMask[sextant]) + ((chroma * p + 128) >> 8) * kMultiplier[sextant]);
+  return static_cast<uint32_t>(g3[lo] + (g3[chroma] & kMask[sextant]) +
+                               ((chroma * p + 128) >> 8) * kMultiplier[sextant]);
 }
 
 void ReferenceHueSaturation8(TestImage& destination, const TestImage& source, const KernelRect& rect,

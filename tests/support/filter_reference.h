@@ -28,6 +28,9 @@ TestImage RandomImage(int width, int height, int step, std::mt19937& random);
 // Like RandomImage, but 16-bit samples limited to 0..maximum (padding bytes stay random).
 TestImage RandomWordImage(int width, int height, int step, uint32_t maximum, std::mt19937& random);
 
+// Feature words of every variant this processor can run: none, AVX2, AVX-512 with VBMI.
+std::vector<uint32_t> RunnableFeatureSets();
+
 // Runs a rectangle kernel on the images as ApplyKernel would after clipping.
 int RunKernel(RectangleKernel kernel, TestImage& destination, const TestImage& source, const KernelRect& rect,
               int destinationX, int destinationY, void* parameter);

@@ -40,6 +40,12 @@ void SimCameraTest::SetUp() {
 
 void SimCameraTest::TearDown() { camera_.reset(); }
 
+std::vector<ZirvoSimExchange> ExchangeLog(ZirvoSimCamera* camera) {
+  std::vector<ZirvoSimExchange> entries(ZirvoSim_GetLog(camera, nullptr, 0));
+  entries.resize(ZirvoSim_GetLog(camera, entries.data(), static_cast<unsigned>(entries.size())));
+  return entries;
+}
+
 bool SendCommand(platform::RawDisk& disk, uint8_t opcode, uint8_t b1, uint8_t b2, uint8_t b3) {
   uint8_t block[512] = {opcode, b1, b2, b3};
   return disk.SetPosition(kCommandSectorOffset) && disk.Write(block, sizeof(block));

@@ -66,6 +66,9 @@ class SimCameraTest : public ::testing::Test {
   std::unique_ptr<SimulatedCameraOnDrive> camera_;
 };
 
+// The camera's exchange log, oldest first.
+std::vector<ZirvoSimExchange> ExchangeLog(ZirvoSimCamera* camera);
+
 // The camera's exchange as the SDK speaks it, one block at a time.
 inline constexpr uint32_t kReplySectorOffset = 0x20000;
 inline constexpr uint32_t kCommandSectorOffset = 0x20200;

@@ -1,6 +1,7 @@
 // Threads on std::thread; manual-reset events on a mutex and a condition variable.
 #include "platform/threading.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -28,6 +29,8 @@ constexpr auto kReplacedClockStep = std::chrono::microseconds(100);
 }  // namespace
 
 struct Thread::State {
+  // Held by Start until the thread's fields are published; the body waits for it.
+  std::mutex starting;
   std::thread thread;
   // Written by the owner at start, read by any thread that asks.
   std::atomic<uint32_t> id{0};
@@ -40,8 +43,12 @@ Thread::~Thread() { Join(); }
 
 bool Thread::Start(std::function<void()> body) {
   if (state_->thread.joinable()) return false;
+  std::unique_lock published(state_->starting);
   try {
-    state_->thread = std::thread(std::move(body));
+    state_->thread = std::thread([state = state_.get(), body = std::move(body)] {
+      { std::lock_guard wait(state->starting); }
+      body();
+    });
   } catch (const std::system_error&) {
     return false;
   }
@@ -114,13 +121,21 @@ bool WaitOnSystemClock(std::unique_lock<std::mutex>& lock, std::condition_variab
 }
 
 // Steps the replaced clock one millisecond at a time so that other threads
-// sleeping on the same manual clock and this wait share one time line.
+// sleeping on the same manual clock and this wait share one time line. Should
+// the clock be put back meanwhile, the rest is waited on the system clock.
 bool WaitOnReplacedClock(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
                          const bool& signalled, uint32_t milliseconds) {
-  Clock& clock = CurrentClock();
-  const uint32_t start = clock.TimeGetTime();
+  uint32_t waited = 0;
+  uint32_t last = CurrentClock().TimeGetTime();
   while (!signalled) {
-    if (clock.TimeGetTime() - start >= milliseconds) return false;
+    if (UsingSystemClock()) {
+      return WaitOnSystemClock(lock, changed, signalled, milliseconds - waited);
+    }
+    Clock& clock = CurrentClock();
+    const uint32_t now = clock.TimeGetTime();
+    waited = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{waited} + (now - last), milliseconds));
+    last = now;
+    if (waited >= milliseconds) return false;
     lock.unlock();
     clock.Sleep(1);
     lock.lock();

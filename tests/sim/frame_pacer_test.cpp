@@ -1,4 +1,4 @@
-// Frame timing of the simulated sensor on a manual clock, and the stall and slow-frame faults.
+// Frame timing of the simulated sensor on a manual clock, with the stall and slow-frame faults that bend it.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -83,6 +83,19 @@ TEST_F(FramePacingTest, SuccessiveFramesComeOneFrameTimeApart) {
     EXPECT_LT(Now(), due + 1.0) << k;
   }
   EXPECT_EQ(10u, ZirvoSim_FramesServed(camera()));
+}
+
+TEST_F(FramePacingTest, ScheduleHoldsAcrossTheClockWrapAround) {
+  const uint32_t start = 0xFFFFFF00u;
+  clock().Set(start);
+  ASSERT_TRUE(SendCommand(disk(), 0x10));
+  for (int k = 1; k <= 4; ++k) {
+    ASSERT_TRUE(ReadFrame());
+    const uint32_t elapsed = Now() - start;
+    EXPECT_GE(elapsed, k * kDefaultFrameMilliseconds) << k;
+    EXPECT_LT(elapsed, k * kDefaultFrameMilliseconds + 1.0) << k;
+  }
+  EXPECT_LT(Now(), start);  // the clock did wrap
 }
 
 TEST_F(FramePacingTest, LateReaderGetsTheWaitingFrameAtOnceAndThenTheNextOnTime) {

@@ -1,0 +1,730 @@
+// Discovery and open, 8-bit registers, the pause handshake and the frame
+// transfer, against the simulated camera.
+#include "device/disk_camera_device.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "device/device_test_support.h"
+#include "device/model7730_device.h"
+
+namespace zirvo {
+namespace {
+
+using device_test::CommandHeaders;
+using device_test::Eventually;
+using device_test::ReadLog;
+using device_test::UnpacedConfig;
+
+constexpr char kCameraText[] = "USBSTOR\\Disk&Ven_KELVOR&Prod_USB3.0_7730QX&Rev_1.00\\X&0";
+
+// --- Discovery --------------------------------------------------------------
+
+class DeviceDiscoveryTest : public device_test::SimulatedCameraTest {};
+
+TEST_F(DeviceDiscoveryTest, ScanCountsOnlyTextsWithAllWordsAndWithoutDS) {
+  ZirvoSim_AddEnumEntry(kCameraText);
+  ZirvoSim_AddEnumEntry("USBSTOR\\Disk&Ven_KELVOR&Prod_USB3.0_7730QX&Rev_1.00\\DS&0");
+  ZirvoSim_AddEnumEntry("USBSTOR\\Disk&Ven_KELVOR&Prod_USB2.0_7730QX&Rev_1.00\\X&0");
+  ZirvoSim_AddEnumEntry("USBSTOR\\Disk&Ven_KELVOR&Prod_USB3.0_7731QX&Rev_1.00\\X&0");
+  ZirvoSim_AddEnumEntry("USBSTOR\\Disk&Ven_Kelvor&Prod_USB3.0_7730QX&Rev_1.00\\X&0");
+  ZirvoSim_AddEnumEntry("USBSTOR\\Disk&Ven_KELVOR&Prod_usb3.0_7730QX&Rev_1.00\\X&0");
+  ZirvoSim_AddEnumEntry("7730 USB3.0 KELVOR");
+  Model7730Device device;
+  EXPECT_EQ(device.GetDeviceCount(), 2);
+  EXPECT_EQ(device.IsValidDeviceIndex(1), 1);
+  EXPECT_EQ(device.IsValidDeviceIndex(2), 0);
+  EXPECT_EQ(device.IsValidDeviceIndex(-1), 0);
+}
+
+TEST_F(DeviceDiscoveryTest, TextThatDoesNotFitTheValueBufferIsSkipped) {
+  std::string fits = kCameraText;
+  fits.resize(254, 'x');
+  std::string tooLong = kCameraText;
+  tooLong.resize(255, 'x');
+  ZirvoSim_AddEnumEntry(fits.c_str());
+  ZirvoSim_AddEnumEntry(tooLong.c_str());
+  Model7730Device device;
+  EXPECT_EQ(device.GetDeviceCount(), 1);
+}
+
+TEST_F(DeviceDiscoveryTest, ScanWithNoEntriesCountsNothingAndSelectFails) {
+  Model7730Device device;
+  EXPECT_EQ(device.GetDeviceCount(), 0);
+  EXPECT_EQ(device.GetDeviceIndex(), 0);
+  EXPECT_FALSE(device.IsOpen());
+  EXPECT_EQ(device.SelectDevice(0), 1);
+}
+
+TEST_F(DeviceDiscoveryTest, DrivesZeroAndFiveAreNeverTouched) {
+  ZirvoSimCamera* zero = Attach(0);
+  ZirvoSimCamera* five = Attach(5);
+  Model7730Device device;
+  EXPECT_EQ(device.GetDeviceCount(), 2);
+  EXPECT_FALSE(device.IsOpen());
+  EXPECT_EQ(device.SelectDevice(1), 1);
+  EXPECT_TRUE(ReadLog(zero).empty());
+  EXPECT_TRUE(ReadLog(five).empty());
+}
+
+TEST_F(DeviceDiscoveryTest, DeviceNumbersFollowDriveOrderNotRegistryOrder) {
+  ZirvoSim_AddEnumEntry(kCameraText);
+  Attach(4);
+  Attach(2);
+  ZirvoSim_ResetEnum();
+  ZirvoSim_AddEnumEntry(kCameraText);
+  ZirvoSim_AddEnumEntry(kCameraText);
+  Model7730Device device;
+  EXPECT_EQ(device.GetOpenDrive(), 2);
+  EXPECT_EQ(device.SelectDevice(1), 0);
+  EXPECT_EQ(device.GetDeviceIndex(), 1);
+  EXPECT_EQ(device.GetOpenDrive(), 4);
+  EXPECT_EQ(device.SelectDevice(0), 0);
+  EXPECT_EQ(device.GetOpenDrive(), 2);
+}
+
+TEST_F(DeviceDiscoveryTest, SecondNumberWithoutSecondDiskFailsAndLeavesNoHandle) {
+  Attach(3);
+  ZirvoSim_AddEnumEntry(kCameraText);
+  Model7730Device device;
+  ASSERT_EQ(device.GetDeviceCount(), 2);
+  EXPECT_EQ(device.GetOpenDrive(), 3);
+  // The earlier handle is closed before the search, which then finds nothing.
+  EXPECT_EQ(device.SelectDevice(1), 1);
+  EXPECT_FALSE(device.IsOpen());
+  EXPECT_EQ(device.WriteRegister16(0x3056, 1), 0);
+}
+
+TEST_F(DeviceDiscoveryTest, SelectingTheCountChangesNothing) {
+  Attach(1);
+  Model7730Device device;
+  ASSERT_EQ(device.GetDeviceCount(), 1);
+  EXPECT_EQ(device.SelectDevice(1), 1);
+  EXPECT_EQ(device.GetDeviceIndex(), 0);
+  EXPECT_EQ(device.GetOpenDrive(), 1);
+}
+
+TEST_F(DeviceDiscoveryTest, OpenOnlyReadsUntilTheCameraMatches) {
+  ZirvoSimCamera* camera = Attach(1);
+  Model7730Device device;
+  ASSERT_TRUE(device.IsOpen());
+  const std::vector<ZirvoSimExchange> log = ReadLog(camera);
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_FALSE(log[0].write);
+  EXPECT_EQ(log[0].offset, device_test::kReplySector);
+  EXPECT_EQ(log[0].bytes, 512u);
+  // The chip identifier read is the first command.
+  EXPECT_TRUE(log[1].write);
+  EXPECT_EQ(log[1].offset, device_test::kCommandSector);
+  EXPECT_EQ(log[1].command[0], 0x21);
+  EXPECT_EQ(device.GetChipId(), 0x2E00);
+}
+
+TEST_F(DeviceDiscoveryTest, TwoDeviceObjectsShareOneCamera) {
+  Attach(2);
+  Model7730Device first;
+  Model7730Device second;
+  EXPECT_EQ(first.GetOpenDrive(), 2);
+  EXPECT_EQ(second.GetOpenDrive(), 2);
+  EXPECT_EQ(second.WriteRegister16(0x305E, 0x1010), 1);
+}
+
+TEST_F(DeviceDiscoveryTest, DiskWithOtherModelBytesIsRefused) {
+  Attach(1);
+  DiskCameraDevice other(0x70, 0x06);
+  other.ScanRegistry("7730");
+  EXPECT_EQ(other.Open(), 0);
+  DiskCameraDevice same(0x70, 0x05);
+  EXPECT_EQ(same.Open(), 1);
+}
+
+// --- 8-bit register model ---------------------------------------------------
+
+class ByteRegisterTest : public device_test::SimulatedCameraTest {
+ protected:
+  void SetUp() override {
+    SimulatedCameraTest::SetUp();
+    camera_ = Attach(1);
+    ASSERT_EQ(device_.Open(), 1);
+    ZirvoSim_ClearLog(camera_);
+  }
+
+  ZirvoSimCamera* camera_ = nullptr;
+  DiskCameraDevice device_{0x70, 0x05};
+};
+
+TEST_F(ByteRegisterTest, WriteSendsAddressAndValueInOneBlock) {
+  EXPECT_EQ(device_.WriteRegister8(0x3A5C, 0x7E), 1);
+  EXPECT_EQ(CommandHeaders(camera_), (std::vector<std::vector<int>>{{0x20, 0x3A, 0x5C, 0x7E}}));
+}
+
+TEST_F(ByteRegisterTest, SixteenBitWriteIsTwoByteWritesHighFirst) {
+  EXPECT_EQ(device_.WriteRegister16(0x1200, 0xABCD), 1);
+  EXPECT_EQ(CommandHeaders(camera_),
+            (std::vector<std::vector<int>>{{0x20, 0x12, 0x00, 0xAB}, {0x20, 0x12, 0x01, 0xCD}}));
+}
+
+TEST_F(ByteRegisterTest, ReadWritesTheRequestThenReadsTheReplySector) {
+  uint8_t value = 0;
+  EXPECT_EQ(device_.ReadRegister8(0x3A5C, &value), 1);
+  const std::vector<ZirvoSimExchange> log = ReadLog(camera_);
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_TRUE(log[0].write);
+  EXPECT_EQ(log[0].command[0], 0x21);
+  EXPECT_EQ(log[0].command[1], 0x3A);
+  EXPECT_EQ(log[0].command[2], 0x5C);
+  EXPECT_FALSE(log[1].write);
+  EXPECT_EQ(log[1].offset, device_test::kReplySector);
+}
+
+TEST_F(ByteRegisterTest, FailedReadLeavesTheValueUnchanged) {
+  ZirvoSim_Unplug(camera_);
+  uint8_t value = 0x5A;
+  EXPECT_EQ(device_.ReadRegister8(0x0001, &value), 0);
+  EXPECT_EQ(value, 0x5A);
+  uint16_t wide = 0x1234;
+  EXPECT_EQ(device_.ReadRegister16(0x0000, &wide), 0);
+  EXPECT_EQ(wide, 0x1234);
+  EXPECT_EQ(device_.WriteRegister8(0x0001, 1), 0);
+}
+
+TEST_F(ByteRegisterTest, BaseOperationsWithoutEffectGiveTheirFixedResults) {
+  EXPECT_EQ(device_.SetCaptureWindow(0, 0, 8, 8, 0), 1);
+  EXPECT_EQ(device_.SetMirrorH(1), 1);
+  EXPECT_EQ(device_.SetMirrorV(1), 1);
+  EXPECT_EQ(device_.Reserved8(), 1);
+  EXPECT_EQ(device_.PollSingleCapture(), 1);
+  uint8_t port = 0x77;
+  EXPECT_EQ(device_.GetIoPort(&port), 0);
+  EXPECT_EQ(port, 0x77);
+  EXPECT_EQ(device_.ReadSromId(0, &port), 0);
+  EXPECT_TRUE(CommandHeaders(camera_).empty());
+}
+
+TEST_F(ByteRegisterTest, TimeoutAcceptsOneToTenThousand) {
+  EXPECT_EQ(device_.GetTimeout(), 3000u);
+  device_.SetTimeout(0);
+  device_.SetTimeout(10001);
+  EXPECT_EQ(device_.GetTimeout(), 3000u);
+  device_.SetTimeout(10000);
+  EXPECT_EQ(device_.GetTimeout(), 10000u);
+}
+
+// --- Frame transfer ---------------------------------------------------------
+
+class FrameTransferTest : public device_test::SimulatedCameraTest {
+ protected:
+  void OpenCamera(const ZirvoSimConfig& config) {
+    camera_ = Attach(1, config);
+    device_ = std::make_unique<Model7730Device>();
+    ASSERT_TRUE(device_->IsOpen());
+    device_->SetTimeout(8000);
+  }
+
+  void OpenCamera(int chipId = 0x2E00) { OpenCamera(UnpacedConfig(chipId)); }
+
+  // A stall that lasts until lifted: the camera waits on the manual clock,
+  // which its own waiting moves on.
+  void OpenStallingCamera(int chipId = 0x2E00) {
+    ZirvoSimConfig config = UnpacedConfig(chipId);
+    config.stall_timeout_ms = 0xFFFFFFFFu;
+    OpenCamera(config);
+    ASSERT_EQ(device_->SetCaptureWindow(0, 0, 64, 48, 0), 0);
+  }
+
+  void TearDown() override {
+    device_.reset();
+    SimulatedCameraTest::TearDown();
+  }
+
+  void OpenSmallWindow(int width = 64, int height = 48, int mode = 0) {
+    OpenCamera();
+    ASSERT_EQ(device_->SetCaptureWindow(0, 0, width, height, mode), 0);
+  }
+
+  bool FramesArrive(int count) {
+    return Eventually([&] { return device_->GetFrameCounter() >= count; });
+  }
+
+  std::vector<uint8_t> LastServedFrame() {
+    std::vector<uint8_t> frame(4384 * 3288);
+    frame.resize(ZirvoSim_CopyLastFrame(camera_, frame.data(), unsigned(frame.size())));
+    return frame;
+  }
+
+  ZirvoSimCamera* camera_ = nullptr;
+  std::unique_ptr<Model7730Device> device_;
+};
+
+TEST_F(FrameTransferTest, StopOnIdleDeviceReturnsAtOnce) {
+  OpenCamera();
+  EXPECT_EQ(device_->StopStreaming(), 0);
+  EXPECT_EQ(device_->GetTransferState(), TransferState::Idle);
+}
+
+TEST_F(FrameTransferTest, StreamingSendsStartThenRequestsEachFrame) {
+  OpenSmallWindow();
+  ZirvoSim_ClearLog(camera_);
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(3));
+  device_->StopStreaming();
+  const std::vector<ZirvoSimExchange> log = ReadLog(camera_);
+  ASSERT_GE(log.size(), 5u);
+  // Start command, then per frame: request block, frame-area read.
+  EXPECT_TRUE(log[0].write);
+  EXPECT_EQ(log[0].command[0], 0x10);
+  for (int frame = 0; frame < 2; ++frame) {
+    const ZirvoSimExchange& request = log[1 + 2 * frame];
+    const ZirvoSimExchange& read = log[2 + 2 * frame];
+    EXPECT_TRUE(request.write);
+    EXPECT_EQ(request.offset, device_test::kCommandSector);
+    EXPECT_EQ(request.command[0], 0x10);
+    EXPECT_FALSE(read.write);
+    EXPECT_EQ(read.offset, device_test::kFrameArea);
+    EXPECT_EQ(read.bytes, 64u * 48u);
+  }
+}
+
+TEST_F(FrameTransferTest, PlainPathPollsReadyFlagBeforeEachFrame) {
+  OpenCamera(0x1234);
+  ASSERT_EQ(device_->SetCaptureWindow(0, 0, 100, 100, 0), 0);
+  ZirvoSim_ClearLog(camera_);
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(2));
+  device_->StopStreaming();
+  bool sawFrameRead = false;
+  bool polledFirst = false;
+  for (const ZirvoSimExchange& exchange : ReadLog(camera_)) {
+    if (!exchange.write && exchange.offset == device_test::kReplySector && !sawFrameRead) polledFirst = true;
+    if (!exchange.write && exchange.offset == device_test::kFrameArea) {
+      sawFrameRead = true;
+      EXPECT_EQ(exchange.bytes, 10240u);
+    }
+    if (exchange.write && exchange.offset == device_test::kCommandSector && sawFrameRead) {
+      // No frame requests: only the re-applied settings are written.
+      EXPECT_NE(exchange.command[0], 0x10);
+    }
+  }
+  EXPECT_TRUE(polledFirst);
+  EXPECT_TRUE(sawFrameRead);
+}
+
+TEST_F(FrameTransferTest, FramesFillSlotsOneTwoZeroInTurn) {
+  OpenSmallWindow();
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(7));
+  device_->PauseTransfer();
+  std::vector<int> sequences;
+  for (int slot = 0; slot < 3; ++slot) sequences.push_back(device_->GetSlotSequence(slot));
+  for (int slot = 0; slot < 3; ++slot) {
+    EXPECT_EQ(sequences[slot] % 3, slot) << sequences[0] << " " << sequences[1] << " " << sequences[2];
+  }
+  device_->StopStreaming();
+}
+
+TEST_F(FrameTransferTest, FrameStatusReportsNothingUntilAFrameArrives) {
+  OpenStallingCamera();
+  ZirvoSim_SetStall(camera_, 1);
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  EXPECT_EQ(device_->GetFrameStatus(), 2);
+  ZirvoSim_SetStall(camera_, 0);
+  EXPECT_TRUE(Eventually([&] { return device_->GetFrameStatus() == 3; }));
+  device_->StopStreaming();
+}
+
+TEST_F(FrameTransferTest, TakenFrameIsTheFrameTheCameraSent) {
+  OpenSmallWindow();
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(2));
+  std::vector<uint8_t> taken(64 * 48, 0);
+  EXPECT_EQ(device_->TakeLatestFrame(taken.data(), int(taken.size()), 0, 0), 0);
+  EXPECT_GT(device_->GetLastTaken(), 0);
+  device_->StopStreaming();
+  // A still scene: every frame of one window is the same.
+  EXPECT_EQ(taken, LastServedFrame());
+}
+
+TEST_F(FrameTransferTest, StatusAfterTakingIsTwoUntilAnotherFrameCompletes) {
+  OpenStallingCamera();
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(1));
+  ZirvoSim_SetStall(camera_, 1);
+  // Let a read that began before the stall finish.
+  const int before = device_->GetFrameCounter();
+  Eventually([&] { return device_->GetFrameCounter() > before; }, std::chrono::milliseconds(50));
+  std::vector<uint8_t> taken(64 * 48);
+  device_->TakeLatestFrame(taken.data(), int(taken.size()), 0, 0);
+  EXPECT_EQ(device_->GetFrameStatus(), 2);
+  ZirvoSim_SetStall(camera_, 0);
+  EXPECT_TRUE(Eventually([&] { return device_->GetFrameStatus() == 3; }));
+  device_->StopStreaming();
+}
+
+TEST_F(FrameTransferTest, TakeNeverWritesBeyondTheStatedSize) {
+  OpenSmallWindow();
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(1));
+  std::vector<uint8_t> destination(64 * 48, 0xEE);
+  device_->TakeLatestFrame(destination.data(), 100, 0, 0);
+  device_->StopStreaming();
+  const std::vector<uint8_t> sent = LastServedFrame();
+  EXPECT_TRUE(std::equal(destination.begin(), destination.begin() + 100, sent.begin()));
+  EXPECT_EQ(std::count(destination.begin() + 100, destination.end(), 0xEE), 64 * 48 - 100);
+}
+
+TEST_F(FrameTransferTest, HalfModeOfOddWindowKeepsRowsAligned) {
+  OpenSmallWindow(101, 75, 1);
+  unsigned width = 0;
+  unsigned height = 0;
+  ZirvoSim_GetFrameSize(camera_, &width, &height);
+  ASSERT_EQ(width, 51u);
+  ASSERT_EQ(height, 38u);
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(1));
+  std::vector<uint8_t> taken(50 * 37 + 16, 0xEE);
+  device_->TakeLatestFrame(taken.data(), int(taken.size()), 0, 0);
+  device_->StopStreaming();
+  const std::vector<uint8_t> sent = LastServedFrame();
+  ASSERT_EQ(sent.size(), 51u * 38u);
+  for (int row = 0; row < 37; ++row) {
+    ASSERT_TRUE(std::equal(taken.begin() + row * 50, taken.begin() + row * 50 + 50, sent.begin() + row * 51))
+        << "row " << row;
+  }
+  EXPECT_EQ(taken[50 * 37], 0xEE);
+}
+
+TEST_F(FrameTransferTest, SoftwareHalfModeHandsOutTheTopLeftQuarter) {
+  OpenSmallWindow(64, 48, 17);
+  ASSERT_EQ(device_->GetFrameBytes(), 64u * 48u);
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(1));
+  std::vector<uint8_t> taken(64 * 48, 0xEE);
+  device_->TakeLatestFrame(taken.data(), int(taken.size()), 0, 0);
+  device_->StopStreaming();
+  const std::vector<uint8_t> sent = LastServedFrame();
+  ASSERT_EQ(sent.size(), 64u * 48u);
+  for (int row = 0; row < 24; ++row) {
+    ASSERT_TRUE(std::equal(taken.begin() + row * 32, taken.begin() + row * 32 + 32, sent.begin() + row * 64));
+  }
+  EXPECT_EQ(std::count(taken.begin() + 32 * 24, taken.end(), 0xEE), 64 * 48 - 32 * 24);
+}
+
+TEST_F(FrameTransferTest, QuarterAndEighthModesCopyTheirShare) {
+  OpenSmallWindow(64, 48, 18);
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(1));
+  std::vector<uint8_t> taken(64 * 48, 0xEE);
+  device_->TakeLatestFrame(taken.data(), int(taken.size()), 0, 0);
+  device_->StopStreaming();
+  EXPECT_EQ(std::count(taken.begin(), taken.end(), 0xEE) <= 64 * 48 - 16 * 12, true);
+  EXPECT_TRUE(std::all_of(taken.begin() + 16 * 12, taken.end(), [](uint8_t v) { return v == 0xEE; }));
+
+  ASSERT_EQ(device_->SetCaptureWindow(0, 0, 64, 48, 3), 0);
+  EXPECT_EQ(device_->GetFrameBytes(), 512u);
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(1));
+  std::fill(taken.begin(), taken.end(), 0xEE);
+  device_->TakeLatestFrame(taken.data(), int(taken.size()), 0, 0);
+  device_->StopStreaming();
+  EXPECT_TRUE(std::all_of(taken.begin() + 8 * 6, taken.end(), [](uint8_t v) { return v == 0xEE; }));
+}
+
+TEST_F(FrameTransferTest, WindowGrownWhileStreamingNeverOverrunsTheSlots) {
+  OpenSmallWindow();
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(1));
+  ASSERT_EQ(device_->SetCaptureWindow(0, 0, 640, 480, 0), 0);
+  const int after = device_->GetFrameCounter();
+  ASSERT_TRUE(FramesArrive(after + 3));
+  EXPECT_EQ(device_->GetTransferState(), TransferState::Streaming);
+  std::vector<uint8_t> taken(640 * 480, 0xEE);
+  device_->TakeLatestFrame(taken.data(), int(taken.size()), 0, 0);
+  device_->StopStreaming();
+  // The slots hold 64 x 48 bytes; nothing beyond them is handed out.
+  EXPECT_TRUE(std::all_of(taken.begin() + 64 * 48, taken.end(), [](uint8_t v) { return v == 0xEE; }));
+  // A new start sizes the slots for the new window.
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(1));
+  device_->TakeLatestFrame(taken.data(), int(taken.size()), 0, 0);
+  device_->StopStreaming();
+  EXPECT_EQ(taken, LastServedFrame());
+}
+
+TEST_F(FrameTransferTest, WindowShrunkWhileStreamingReadsAndHandsOutTheNewSize) {
+  OpenSmallWindow();
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(1));
+  ASSERT_EQ(device_->SetCaptureWindow(0, 0, 32, 16, 0), 0);
+  ZirvoSim_ClearLog(camera_);
+  const int after = device_->GetFrameCounter();
+  ASSERT_TRUE(FramesArrive(after + 4));
+  std::vector<uint8_t> taken(64 * 48, 0xEE);
+  device_->TakeLatestFrame(taken.data(), int(taken.size()), 0, 0);
+  device_->StopStreaming();
+  const std::vector<ZirvoSimExchange> log = ReadLog(camera_);
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back().offset, device_test::kFrameArea);
+  EXPECT_EQ(log.back().bytes, 512u);
+  EXPECT_TRUE(std::all_of(taken.begin() + 32 * 16, taken.end(), [](uint8_t v) { return v == 0xEE; }));
+  taken.resize(32 * 16);
+  EXPECT_EQ(taken, LastServedFrame());
+}
+
+TEST_F(FrameTransferTest, StartingAgainWithoutStopReplacesTheRunningTransfer) {
+  OpenSmallWindow();
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(3));
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  EXPECT_EQ(device_->GetTransferState(), TransferState::Streaming);
+  EXPECT_TRUE(FramesArrive(2));
+  EXPECT_EQ(device_->StopStreaming(), 0);
+  const unsigned served = ZirvoSim_FramesServed(camera_);
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(ZirvoSim_FramesServed(camera_), served);
+}
+
+TEST_F(FrameTransferTest, UnplugWhileStreamingFailsTheTransfer) {
+  OpenSmallWindow();
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(2));
+  ZirvoSim_Unplug(camera_);
+  EXPECT_TRUE(Eventually([&] { return device_->GetFrameStatus() == 1; }));
+  EXPECT_EQ(device_->GetTransferState(), TransferState::Failed);
+  EXPECT_EQ(device_->StopStreaming(), 0);
+  EXPECT_EQ(device_->GetTransferState(), TransferState::Idle);
+}
+
+TEST_F(FrameTransferTest, StartFailsWithTwentyWhenTheCommandCannotBeSent) {
+  OpenSmallWindow();
+  ZirvoSim_Unplug(camera_);
+  EXPECT_EQ(device_->StartStreaming(), 20);
+  EXPECT_EQ(device_->GetTransferState(), TransferState::Idle);
+  EXPECT_EQ(device_->StartSingleCapture(), 20);
+}
+
+TEST_F(FrameTransferTest, StartWithoutDiskFailsOnTheFirstRead) {
+  Model7730Device device;
+  ASSERT_FALSE(device.IsOpen());
+  EXPECT_EQ(device.StartStreaming(), 0);
+  EXPECT_TRUE(Eventually([&] { return device.GetFrameStatus() == 1; }));
+  EXPECT_EQ(device.StopStreaming(), 0);
+}
+
+TEST_F(FrameTransferTest, StalledReadyFlagTimesOutOnThePlainPath) {
+  OpenCamera(0x1234);
+  ASSERT_EQ(device_->SetCaptureWindow(0, 0, 64, 48, 0), 0);
+  device_->SetTimeout(200);
+  ZirvoSim_SetStall(camera_, 1);
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  EXPECT_TRUE(Eventually([&] { return device_->GetFrameStatus() == 1; }));
+  EXPECT_EQ(device_->GetFrameCounter(), 0);
+  device_->StopStreaming();
+}
+
+TEST_F(FrameTransferTest, StalledFrameReadFailsAfterTheCameraGivesUp) {
+  ZirvoSimConfig config = UnpacedConfig();
+  config.stall_timeout_ms = 50;
+  OpenCamera(config);
+  ASSERT_EQ(device_->SetCaptureWindow(0, 0, 64, 48, 0), 0);
+  ZirvoSim_SetStall(camera_, 1);
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  EXPECT_TRUE(Eventually([&] { return device_->GetFrameStatus() == 1; }));
+  device_->StopStreaming();
+}
+
+TEST_F(FrameTransferTest, DestroyingAStreamingDeviceEndsItsThread) {
+  OpenSmallWindow();
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(2));
+  device_.reset();
+  const unsigned served = ZirvoSim_FramesServed(camera_);
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(ZirvoSim_FramesServed(camera_), served);
+}
+
+TEST_F(FrameTransferTest, SelectingAnotherDeviceFailsTheRunningTransfer) {
+  OpenSmallWindow();
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(1));
+  EXPECT_EQ(device_->SelectDevice(0), 0);
+  EXPECT_TRUE(Eventually([&] { return device_->GetFrameStatus() == 1; }));
+  device_->StopStreaming();
+}
+
+// --- Pause handshake --------------------------------------------------------
+
+TEST_F(FrameTransferTest, PauseHoldsTheTransferUntilResumed) {
+  OpenSmallWindow();
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(1));
+  const int token = device_->PauseTransfer();
+  ASSERT_EQ(token, 1);
+  EXPECT_EQ(device_->GetTransferState(), TransferState::Paused);
+  const unsigned served = ZirvoSim_FramesServed(camera_);
+  clock_.Advance(50);
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(ZirvoSim_FramesServed(camera_), served);
+  device_->ResumeTransfer(token);
+  EXPECT_EQ(device_->GetTransferState(), TransferState::Streaming);
+  EXPECT_TRUE(Eventually([&] { return ZirvoSim_FramesServed(camera_) > served; }));
+  device_->StopStreaming();
+}
+
+TEST_F(FrameTransferTest, PauseOfIdleTransferChangesNothing) {
+  OpenCamera();
+  EXPECT_EQ(device_->PauseTransfer(), 0);
+  EXPECT_EQ(device_->GetTransferState(), TransferState::Idle);
+  device_->ResumeTransfer(0);
+  EXPECT_EQ(device_->GetTransferState(), TransferState::Idle);
+}
+
+TEST_F(FrameTransferTest, UnacknowledgedPauseGivesUpAndStreamingGoesOn) {
+  OpenSmallWindow();
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(1));
+  // A frame that takes a minute; the camera's waiting moves the manual clock.
+  const uint32_t start = clock_.TimeGetTime();
+  ZirvoSim_SetSlowFrames(camera_, 1, 60000);
+  ASSERT_TRUE(Eventually([&] { return clock_.TimeGetTime() - start > 100; }));
+  ZirvoSim_ClearLog(camera_);
+  const int framesBefore = device_->GetFrameCounter();
+  EXPECT_EQ(device_->SetGlobalGain(40), 0);
+  EXPECT_EQ(device_->SetCaptureWindow(0, 0, 32, 32, 0), 20);
+  EXPECT_EQ(device_->GetTransferState(), TransferState::Streaming);
+  for (const std::vector<int>& header : CommandHeaders(camera_)) EXPECT_NE(header[0], 0x20);
+  EXPECT_EQ(ZirvoSim_GetRegister(camera_, 0x305E), -1);
+  EXPECT_TRUE(FramesArrive(framesBefore + 2));
+  device_->StopStreaming();
+}
+
+TEST_F(FrameTransferTest, FailureDuringAPauseIsNotHiddenByTheResume) {
+  OpenSmallWindow();
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(1));
+  const int token = device_->PauseTransfer();
+  ASSERT_EQ(token, 1);
+  Detach(camera_);
+  EXPECT_EQ(device_->SelectDevice(0), 1);
+  device_->ResumeTransfer(token);
+  EXPECT_EQ(device_->GetFrameStatus(), 1);
+  device_->StopStreaming();
+}
+
+TEST_F(FrameTransferTest, PauseIsRefusedWhileAnotherWaits) {
+  OpenCamera();
+  // Nothing acknowledges here, so the first wait runs its full second.
+  const uint32_t start = clock_.TimeGetTime();
+  std::atomic<bool> firstEnded{false};
+  int firstResult = -1;
+  std::thread first([&] {
+    firstResult = device_->WaitPauseAck();
+    firstEnded.store(true);
+  });
+  ASSERT_TRUE(Eventually([&] { return clock_.TimeGetTime() - start >= 2; }));
+  EXPECT_EQ(device_->WaitPauseAck(), 0);
+  EXPECT_FALSE(firstEnded.load());
+  first.join();
+  EXPECT_EQ(firstResult, 0);
+  EXPECT_GE(clock_.TimeGetTime() - start, 1000u);
+}
+
+TEST_F(FrameTransferTest, ConsumerCopiesNeverMeetTheProducersWrites) {
+  OpenSmallWindow();
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  std::vector<uint8_t> taken(64 * 48);
+  int lastSequence = 0;
+  for (int copy = 0; copy < 300; ++copy) {
+    ASSERT_TRUE(Eventually([&] { return device_->GetFrameStatus() != 2; }));
+    ASSERT_EQ(device_->GetFrameStatus(), 3);
+    device_->TakeLatestFrame(taken.data(), int(taken.size()), 0, 0);
+    EXPECT_GT(device_->GetLastTaken(), lastSequence);
+    lastSequence = device_->GetLastTaken();
+  }
+  device_->StopStreaming();
+  EXPECT_EQ(taken, LastServedFrame());
+}
+
+// --- Frame rate ---------------------------------------------------------------
+
+// Time that moves 250 ms with every frame the device has read.
+class FramePacedClock : public platform::Clock {
+ public:
+  explicit FramePacedClock(const DiskCameraDevice& device) : device_(device) {}
+  uint32_t TimeGetTime() override { return 250u * uint32_t(device_.GetFrameCounter()); }
+  uint32_t GetTickCount() override { return TimeGetTime(); }
+  void Sleep(uint32_t) override { std::this_thread::yield(); }
+
+ private:
+  const DiskCameraDevice& device_;
+};
+
+TEST_F(FrameTransferTest, FrameRateIsFramesPerMeasuredSecond) {
+  OpenSmallWindow();
+  EXPECT_EQ(device_->GetFrameRate(), 0.0f);
+  FramePacedClock frameClock(*device_);
+  platform::Clock* previous = platform::SetClock(&frameClock);
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  const bool measured = Eventually([&] { return device_->GetFrameRate() != 0.0f; });
+  device_->StopStreaming();
+  platform::SetClock(previous);
+  ASSERT_TRUE(measured);
+  // Five frames in 1250 ms: the first interval longer than a second.
+  EXPECT_FLOAT_EQ(device_->GetFrameRate(), 4.0f);
+}
+
+// --- Single capture -------------------------------------------------------------
+
+TEST_F(FrameTransferTest, SingleCaptureFillsSlotZeroOnce) {
+  OpenSmallWindow();
+  ASSERT_EQ(device_->StartSingleCapture(), 0);
+  ASSERT_TRUE(Eventually([&] { return device_->GetTransferState() == TransferState::Stopping; }));
+  EXPECT_EQ(device_->GetSlotSequence(0), 1);
+  EXPECT_EQ(device_->GetSlotSequence(1), 0);
+  std::vector<uint8_t> taken(64 * 48 + 8, 0xEE);
+  EXPECT_EQ(device_->FinishSingleCapture(taken.data(), int(taken.size()), 0, 0), 0);
+  EXPECT_EQ(device_->GetTransferState(), TransferState::Idle);
+  EXPECT_EQ(device_->GetLastTaken(), 1);
+  EXPECT_EQ(ZirvoSim_FramesServed(camera_), 1u);
+  taken.resize(64 * 48);
+  EXPECT_EQ(taken, LastServedFrame());
+}
+
+TEST_F(FrameTransferTest, SingleCaptureThatTimesOutLeavesTheDestinationAndEnds) {
+  OpenStallingCamera();
+  device_->SetTimeout(100);
+  ZirvoSim_SetStall(camera_, 1);
+  ASSERT_EQ(device_->StartSingleCapture(), 0);
+  std::vector<uint8_t> taken(64 * 48, 0xEE);
+  EXPECT_EQ(device_->FinishSingleCapture(taken.data(), int(taken.size()), 0, 0), 0);
+  EXPECT_EQ(device_->GetTransferState(), TransferState::Idle);
+  EXPECT_EQ(device_->GetLastTaken(), 0);
+  EXPECT_TRUE(std::all_of(taken.begin(), taken.end(), [](uint8_t v) { return v == 0xEE; }));
+  // The late frame does not revive the capture, and the next start joins it.
+  ZirvoSim_SetStall(camera_, 0);
+  ASSERT_EQ(device_->StartSingleCapture(), 0);
+  EXPECT_EQ(device_->FinishSingleCapture(taken.data(), int(taken.size()), 0, 0), 0);
+  EXPECT_EQ(device_->GetLastTaken(), 1);
+  EXPECT_EQ(taken, LastServedFrame());
+}
+
+TEST_F(FrameTransferTest, DestroyingAfterAnAbandonedCaptureDoesNotHang) {
+  ZirvoSimConfig config = UnpacedConfig();
+  config.stall_timeout_ms = 200;
+  OpenCamera(config);
+  ASSERT_EQ(device_->SetCaptureWindow(0, 0, 64, 48, 0), 0);
+  device_->SetTimeout(10);
+  ZirvoSim_SetStall(camera_, 1);
+  ASSERT_EQ(device_->StartSingleCapture(), 0);
+  std::vector<uint8_t> taken(64 * 48);
+  device_->FinishSingleCapture(taken.data(), int(taken.size()), 0, 0);
+  device_.reset();
+  SUCCEED();
+}
+
+}  // namespace
+}  // namespace zirvo
