@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <utility>
 
@@ -11,7 +12,6 @@
 namespace zirvo::platform {
 
 struct Thread::State {
-  std::function<void()> body;
   HANDLE handle = nullptr;  // owner's thread only
   // Read by any thread (IsCurrent from the body itself), written by the owner.
   std::atomic<DWORD> id{0};
@@ -19,8 +19,9 @@ struct Thread::State {
 
 namespace {
 
+// The thread owns its body, so a body that destroys its own Thread runs on safely.
 DWORD WINAPI RunThreadBody(LPVOID parameter) {
-  auto* body = static_cast<std::function<void()>*>(parameter);
+  std::unique_ptr<std::function<void()>> body(static_cast<std::function<void()>*>(parameter));
   (*body)();
   return 0;
 }
@@ -30,26 +31,17 @@ DWORD WINAPI RunThreadBody(LPVOID parameter) {
 Thread::Thread() : state_(std::make_unique<State>()) {}
 
 Thread::~Thread() {
-  if (state_->handle == nullptr) return;
-  // A thread that destroys its own Thread object cannot wait for itself.
-  if (IsCurrent()) {
-    ::CloseHandle(state_->handle);
-    state_->handle = nullptr;
-    return;
-  }
   Join();
 }
 
 bool Thread::Start(std::function<void()> body) {
   if (state_->handle != nullptr || !body) return false;
-  state_->body = std::move(body);
+  auto owned = std::make_unique<std::function<void()>>(std::move(body));
   DWORD id = 0;
   // Created suspended so that the id is stored before the body can ask for it.
-  HANDLE handle = ::CreateThread(nullptr, 0, RunThreadBody, &state_->body, CREATE_SUSPENDED, &id);
-  if (handle == nullptr) {
-    state_->body = nullptr;
-    return false;
-  }
+  HANDLE handle = ::CreateThread(nullptr, 0, RunThreadBody, owned.get(), CREATE_SUSPENDED, &id);
+  if (handle == nullptr) return false;
+  owned.release();  // now the thread's
   state_->handle = handle;
   state_->id.store(id);
   ::ResumeThread(handle);
@@ -62,11 +54,11 @@ uint32_t Thread::Id() const { return state_->id.load(); }
 
 void Thread::Join() {
   if (state_->handle == nullptr) return;
-  ::WaitForSingleObject(state_->handle, INFINITE);
+  // A body that ends its own owner cannot wait for itself: the thread runs on detached.
+  if (!IsCurrent()) ::WaitForSingleObject(state_->handle, INFINITE);
   ::CloseHandle(state_->handle);
   state_->handle = nullptr;
   state_->id.store(0);
-  state_->body = nullptr;
 }
 
 bool Thread::IsCurrent() const {
@@ -101,12 +93,20 @@ bool ManualResetEvent::IsSet() const {
 namespace {
 
 // Steps a replaced clock one millisecond at a time, so that this wait and the
-// other threads sleeping on the same manual clock share one time line.
+// other threads sleeping on the same manual clock share one time line. Should
+// the clock be put back meanwhile, the rest is waited on the system clock.
 bool WaitOnReplacedClock(HANDLE handle, uint32_t milliseconds) {
-  Clock& clock = CurrentClock();
-  const uint32_t start = clock.TimeGetTime();
+  uint32_t waited = 0;
+  uint32_t last = CurrentClock().TimeGetTime();
   while (::WaitForSingleObject(handle, 0) != WAIT_OBJECT_0) {
-    if (clock.TimeGetTime() - start >= milliseconds) return false;
+    if (UsingSystemClock()) {
+      return ::WaitForSingleObject(handle, milliseconds - waited) == WAIT_OBJECT_0;
+    }
+    Clock& clock = CurrentClock();
+    const uint32_t now = clock.TimeGetTime();
+    waited = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{waited} + (now - last), milliseconds));
+    last = now;
+    if (waited >= milliseconds) return false;
     clock.Sleep(1);
   }
   return true;
