@@ -16,8 +16,8 @@ enum ProcessorFeature : uint32_t {
   kFeatureSse3 = 0x10,
   kFeatureEcx8 = 0x20,  // standard feature flags ECX bit 8
   kFeatureAvx2 = 0x100,       // AVX2 with FMA and BMI2, OS saves YMM state
-  kFeatureAvx512 = 0x200,     // AVX-512 F, BW, VL, DQ, OS saves ZMM state
-  kFeatureAvx512Vbmi = 0x400, // AVX-512 VBMI on top of kFeatureAvx512
+  kFeatureAvx512 = 0x200,     // AVX-512 F, BW, VL, DQ and VBMI, OS saves ZMM state
+  kFeatureAvx512Vbmi = 0x400, // always together with kFeatureAvx512
 };
 
 struct ProcessorInfo {

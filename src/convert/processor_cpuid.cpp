@@ -50,9 +50,10 @@ uint32_t UsableWideVectors(uint32_t maximumLeaf, uint32_t standardEcx) {
   constexpr uint32_t avx512Bits =
       kLeaf7EbxAvx512F | kLeaf7EbxAvx512Dq | kLeaf7EbxAvx512Bw | kLeaf7EbxAvx512Vl;
   if ((ebx & avx512Bits) != avx512Bits || (xcr0 & kXcr0Avx512) != kXcr0Avx512) return usable;
-  usable |= kFeatureAvx512;
-  if (ecx & kLeaf7EcxAvx512Vbmi) usable |= kFeatureAvx512Vbmi;
-  return usable;
+  // Every AVX-512 kernel file is compiled with VBMI enabled, and the compiler
+  // emits VBMI permutes on its own there: without VBMI none of them may run.
+  if (!(ecx & kLeaf7EcxAvx512Vbmi)) return usable;
+  return usable | kFeatureAvx512 | kFeatureAvx512Vbmi;
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ constexpr uint32_t kPauseAckWaitMilliseconds = 1000;
 constexpr uint32_t kPausedSleepMilliseconds = 10;
 
 bool IsCameraEntry(const std::string& text, const std::string& model) {
-  if (text.size() + 1 >= kEnumerationValueBytes) return false;
+  if (text.size() + 1 > kEnumerationValueBytes) return false;
   return text.find("KELVOR") != std::string::npos && text.find("USB3.0") != std::string::npos &&
          text.find(model) != std::string::npos && text.find("DS") == std::string::npos;
 }
@@ -305,6 +305,9 @@ void DiskCameraDevice::TransferLoop() {
   uint32_t intervalStart = platform::TimeGetTime();
   while (TransferContinues()) {
     ReadOnePass(intervalFrames, intervalStart);
+    // A failed read ends the thread without acknowledging a pause: the pause
+    // then runs into its time-out and the register change is abandoned.
+    if (state_.load() == TransferState::Failed) break;
     if (pauseWaiting_.load()) pauseAcknowledged_.Set();
     if (state_.load() == TransferState::Paused) platform::Sleep(kPausedSleepMilliseconds);
   }

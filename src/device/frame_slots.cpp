@@ -78,6 +78,12 @@ int FrameSlots::MarkNewest(int& sequence) {
   for (;;) {
     const int newest = NewestIndex();
     const int seen = slots_[newest].sequence.load();
+    // Before the first frame a slot being filled also reads 0, so the check
+    // below could not tell it from an empty one.
+    if (seen <= 0) {
+      sequence = 0;
+      return kNoSlot;
+    }
     copying_.store(newest);
     // A refill that began before the mark shows as a changed sequence.
     if (slots_[newest].sequence.load() == seen) {
@@ -94,6 +100,7 @@ int FrameSlots::CopyNewest(uint8_t* destination, uint32_t destinationBytes) {
   if (!IsAllocated()) return 0;
   int sequence = 0;
   const int slot = MarkNewest(sequence);
+  if (slot == kNoSlot) return 0;
   CopyOut(slots_[slot], destination, destinationBytes);
   Unmark();
   return sequence;

@@ -39,13 +39,15 @@ class FrameSlots {
 
   // Consumer side. Copies the newest frame (its copy dimensions, never more
   // than `destinationBytes`, never beyond what was read into it) and returns
-  // its sequence number. The slot stays marked while it is copied.
+  // its sequence number; copies nothing and returns 0 before the first frame.
+  // The slot stays marked while it is copied.
   int CopyNewest(uint8_t* destination, uint32_t destinationBytes);
   // Copies slot `slot` without marking it; the producer must have ended.
   int CopySlot(int slot, uint8_t* destination, uint32_t destinationBytes);
 
   // The marking that CopyNewest uses, open for a consumer that holds a slot.
-  // Returns the marked slot, whose sequence is in `sequence`.
+  // Returns the marked slot, whose sequence is in `sequence`, or kNoSlot
+  // (nothing marked) while no slot holds a frame.
   int MarkNewest(int& sequence);
   void Unmark();
 

@@ -89,8 +89,6 @@ int CameraInstance::Initialize(platform::WindowHandle notificationWindow) {
   LoadAndProgramAnalog();
   settingsLoaded_ = true;
   loadVideoFormat(videoFormat_, errors_);
-  // Only the six codes select a conversion; anything else in the store is ignored.
-  if (ReportedBitsForColorMode(videoFormat_.colorMode) < 0) videoFormat_.colorMode = 0;
   return 1;
 }
 

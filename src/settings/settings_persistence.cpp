@@ -147,7 +147,11 @@ int loadVideoFormat(VideoFormatSettings& format, ErrorRecorder& errors) {
     errors.RecordError(kErrorSettingsKey);
     return 0;
   }
-  ReadInto(*root, "Color", format.colorMode);
+  // Only the six codes select an output bitmap and a conversion; another
+  // stored number is treated like a missing value.
+  int32_t colorMode = format.colorMode;
+  ReadInto(*root, "Color", colorMode);
+  if (colorMode >= 0 && colorMode <= 5) format.colorMode = colorMode;
   ReadInto(*root, "SubSample", format.subSampleMode);
   ReadInto(*root, "WaitTime", format.waitTime);
   ReadInto(*root, "Clock", format.halfClock);

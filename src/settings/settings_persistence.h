@@ -15,7 +15,8 @@ inline constexpr int kErrorSettingsKey = 12;
 // The capture window of the current "Size" preset. On a first run (no key)
 // it writes the factory defaults, reports error 12 and loads nothing.
 int loadCameraSize(CameraSizeSettings& size, ErrorRecorder& errors);
-// Colour mode, sub-sample mode, wait time and clock; missing values stay.
+// Colour mode, sub-sample mode, wait time and clock; missing values stay, and
+// so does the colour mode when the stored one is not a code 0 to 5.
 int loadVideoFormat(VideoFormatSettings& format, ErrorRecorder& errors);
 
 // Gains, exposure, mirrors and iris of the camera with device index

@@ -119,6 +119,16 @@ TEST_F(CameraRegistryTest, CreateMakesADistinctNonZeroHandleWithACamera) {
   EXPECT_EQ(registry_.Head()->camera->Device(), nullptr);
 }
 
+TEST_F(CameraRegistryTest, HandleIsRandPlusTickCountPlusTheCountBeforeInsertion) {
+  testing::ScopedManualClock clock(0xFFFFFF00u);  // the sum wraps around 32 bits
+  std::srand(1234);
+  uint32_t first = static_cast<uint32_t>(std::rand());
+  uint32_t second = static_cast<uint32_t>(std::rand());
+  std::srand(1234);
+  EXPECT_EQ(registry_.Create(), static_cast<int32_t>(first + 0xFFFFFF00u + 0u));
+  EXPECT_EQ(registry_.Create(), static_cast<int32_t>(second + 0xFFFFFF00u + 1u));
+}
+
 TEST_F(CameraRegistryTest, HandleEqualToOneInTheRingIsDrawnAgain) {
   testing::ScopedManualClock clock(500);
   std::srand(77);

@@ -115,6 +115,7 @@ TEST(ProcessorDetection, FindsTheBaselineOfThisMachine) {
   EXPECT_EQ(DetectProcessor(nullptr), reported);
   if (info.reportedFeatures & kFeatureAvx512) {
     EXPECT_TRUE(info.reportedFeatures & kFeatureAvx2);
+    EXPECT_TRUE(info.reportedFeatures & kFeatureAvx512Vbmi);  // the AVX-512 kernels need it
   }
 }
 #endif

@@ -44,9 +44,10 @@ TEST_F(DeviceDiscoveryTest, ScanCountsOnlyTextsWithAllWordsAndWithoutDS) {
 
 TEST_F(DeviceDiscoveryTest, TextThatDoesNotFitTheValueBufferIsSkipped) {
   std::string fits = kCameraText;
-  fits.resize(254, 'x');
+  // 255 characters and the terminator fill the 256-byte buffer exactly.
+  fits.resize(255, 'x');
   std::string tooLong = kCameraText;
-  tooLong.resize(255, 'x');
+  tooLong.resize(256, 'x');
   ZirvoSim_AddEnumEntry(fits.c_str());
   ZirvoSim_AddEnumEntry(tooLong.c_str());
   Model7730Device device;
@@ -203,7 +204,20 @@ TEST_F(ByteRegisterTest, BaseOperationsWithoutEffectGiveTheirFixedResults) {
   EXPECT_EQ(device_.GetIoPort(&port), 0);
   EXPECT_EQ(port, 0x77);
   EXPECT_EQ(device_.ReadSromId(0, &port), 0);
-  EXPECT_TRUE(CommandHeaders(camera_).empty());
+  EXPECT_EQ(port, 0x77);
+  EXPECT_EQ(device_.Reserved10(), 0);
+  EXPECT_EQ(device_.Reserved27(0), 0);
+  EXPECT_EQ(device_.Reserved28(), 0);
+  EXPECT_EQ(device_.Reserved29(1), 0);
+  int reserved = 0x55;
+  EXPECT_EQ(device_.Reserved30(&reserved), 0);
+  EXPECT_EQ(reserved, 0x55);
+  EXPECT_EQ(device_.SetIoPort(1), 0);
+  EXPECT_EQ(device_.WriteSromId(0, 1), 0);
+  EXPECT_EQ(device_.SetSampleWidth(1), 0);
+  EXPECT_EQ(device_.GetMirrorH(), 0);
+  EXPECT_EQ(device_.GetMirrorV(), 0);
+  EXPECT_TRUE(ReadLog(camera_).empty());
 }
 
 TEST_F(ByteRegisterTest, TimeoutAcceptsOneToTenThousand) {
@@ -520,10 +534,18 @@ TEST_F(FrameTransferTest, StalledReadyFlagTimesOutOnThePlainPath) {
   ASSERT_EQ(device_->SetCaptureWindow(0, 0, 64, 48, 0), 0);
   device_->SetTimeout(200);
   ZirvoSim_SetStall(camera_, 1);
+  ZirvoSim_ClearLog(camera_);
   ASSERT_EQ(device_->StartStreaming(), 0);
   EXPECT_TRUE(Eventually([&] { return device_->GetFrameStatus() == 1; }));
   EXPECT_EQ(device_->GetFrameCounter(), 0);
   device_->StopStreaming();
+  // One poll per unit of time-out, then no frame-area read at all.
+  int polls = 0;
+  for (const ZirvoSimExchange& exchange : ReadLog(camera_)) {
+    EXPECT_FALSE(!exchange.write && exchange.offset == device_test::kFrameArea);
+    polls += !exchange.write && exchange.offset == device_test::kReplySector;
+  }
+  EXPECT_EQ(polls, 200);
 }
 
 TEST_F(FrameTransferTest, StalledFrameReadFailsAfterTheCameraGivesUp) {
@@ -615,6 +637,28 @@ TEST_F(FrameTransferTest, FailureDuringAPauseIsNotHiddenByTheResume) {
   device_->StopStreaming();
 }
 
+TEST_F(FrameTransferTest, ReadFailingDuringAPauseAbandonsTheRegisterChange) {
+  OpenStallingCamera();
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(1));
+  // The next frame read blocks until the camera is unplugged under the pause.
+  const uint32_t start = clock_.TimeGetTime();
+  ZirvoSim_SetStall(camera_, 1);
+  ASSERT_TRUE(Eventually([&] { return clock_.TimeGetTime() - start > 50; }));
+  std::thread unplug([&] {
+    Eventually([&] { return device_->GetTransferState() == TransferState::Paused; });
+    ZirvoSim_Unplug(camera_);
+  });
+  const int windowResult = device_->SetCaptureWindow(0, 0, 32, 24, 0);
+  unplug.join();
+  EXPECT_EQ(windowResult, 20);
+  int width = 0;
+  device_->GetCaptureWindow(nullptr, nullptr, &width, nullptr, nullptr);
+  EXPECT_EQ(width, 64);
+  EXPECT_EQ(device_->GetFrameStatus(), 1);
+  device_->StopStreaming();
+}
+
 TEST_F(FrameTransferTest, PauseIsRefusedWhileAnotherWaits) {
   OpenCamera();
   // Nothing acknowledges here, so the first wait runs its full second.
@@ -654,13 +698,14 @@ TEST_F(FrameTransferTest, ConsumerCopiesNeverMeetTheProducersWrites) {
 // Time that moves 250 ms with every frame the device has read.
 class FramePacedClock : public platform::Clock {
  public:
-  explicit FramePacedClock(const DiskCameraDevice& device) : device_(device) {}
-  uint32_t TimeGetTime() override { return 250u * uint32_t(device_.GetFrameCounter()); }
+  explicit FramePacedClock(const DiskCameraDevice& device, uint32_t start = 0) : device_(device), start_(start) {}
+  uint32_t TimeGetTime() override { return start_ + 250u * uint32_t(device_.GetFrameCounter()); }
   uint32_t GetTickCount() override { return TimeGetTime(); }
   void Sleep(uint32_t) override { std::this_thread::yield(); }
 
  private:
   const DiskCameraDevice& device_;
+  const uint32_t start_;
 };
 
 TEST_F(FrameTransferTest, FrameRateIsFramesPerMeasuredSecond) {
@@ -674,6 +719,18 @@ TEST_F(FrameTransferTest, FrameRateIsFramesPerMeasuredSecond) {
   platform::SetClock(previous);
   ASSERT_TRUE(measured);
   // Five frames in 1250 ms: the first interval longer than a second.
+  EXPECT_FLOAT_EQ(device_->GetFrameRate(), 4.0f);
+}
+
+TEST_F(FrameTransferTest, FrameRateIntervalSpansTheClockWrap) {
+  OpenSmallWindow();
+  FramePacedClock frameClock(*device_, 0xFFFFFF00u);
+  platform::Clock* previous = platform::SetClock(&frameClock);
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  const bool measured = Eventually([&] { return device_->GetFrameRate() != 0.0f; });
+  device_->StopStreaming();
+  platform::SetClock(previous);
+  ASSERT_TRUE(measured);
   EXPECT_FLOAT_EQ(device_->GetFrameRate(), 4.0f);
 }
 

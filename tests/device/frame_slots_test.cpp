@@ -55,6 +55,23 @@ TEST_F(FrameSlotsTest, ProducerSkipsTheSlotTheConsumerCopies) {
   EXPECT_EQ(Produce(6), 1);
 }
 
+TEST_F(FrameSlotsTest, NothingIsMarkedOrCopiedBeforeTheFirstFrame) {
+  // Slot 1 is being filled, its sequence 0 like the empty ones.
+  const int target = slots_.ClaimTarget();
+  std::memset(slots_.Buffer(target), 0x5A, slots_.Capacity());
+  int sequence = -1;
+  EXPECT_EQ(slots_.MarkNewest(sequence), FrameSlots::kNoSlot);
+  EXPECT_EQ(sequence, 0);
+  std::vector<uint8_t> destination(32, 0xEE);
+  EXPECT_EQ(slots_.CopyNewest(destination.data(), uint32_t(destination.size())), 0);
+  EXPECT_EQ(destination, std::vector<uint8_t>(32, 0xEE));
+  // Nothing was left marked: the rotation goes on from the target.
+  slots_.Publish(target, 1, geometry_, slots_.Capacity());
+  EXPECT_EQ(Produce(2), 2);
+  EXPECT_EQ(Produce(3), 0);
+  EXPECT_EQ(Produce(4), 1);
+}
+
 TEST_F(FrameSlotsTest, CopyNewestReturnsItsSequenceAndBytes) {
   Produce(1);
   Produce(2);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "device/device_test_support.h"
@@ -128,6 +129,115 @@ TEST_F(Model7730DeviceTest, WindowRegistersGoOutInTheirFixedOrder) {
                                         0x0400, 0x0404, 0x3018, 0x3010, 0x3014, 0x301A, 0x0104, 0x3040}));
   EXPECT_EQ(Register(0x0344), 32);
   EXPECT_EQ(Register(0x0346), 4);
+}
+
+// One entry per exchange: a command block's first four bytes, or {-1} for a
+// read of the reply sector.
+Headers WireSequence(ZirvoSimCamera* camera) {
+  Headers sequence;
+  for (const ZirvoSimExchange& exchange : ReadLog(camera)) {
+    if (exchange.write && exchange.offset == device_test::kCommandSector) {
+      sequence.push_back({exchange.command[0], exchange.command[1], exchange.command[2], exchange.command[3]});
+    } else if (!exchange.write && exchange.offset == device_test::kReplySector) {
+      sequence.push_back({-1});
+    } else {
+      sequence.push_back({-2, int(exchange.offset)});
+    }
+  }
+  return sequence;
+}
+
+void AppendWrite(Headers& sequence, int address, int value) {
+  sequence.push_back({0x20, 0x00, address >> 8, address & 0xFF});
+  sequence.push_back({0x20, 0x01, (value >> 8) & 0xFF, value & 0xFF});
+}
+
+void AppendRead(Headers& sequence, int address) {
+  sequence.push_back({0x21, 0x00, address >> 8, address & 0xFF});
+  sequence.push_back({-1});
+}
+
+// Window (8, 4, 640, 480, 0) up to and including 0x3014.
+const std::vector<std::pair<int, int>> kWindowWritesBeforeReset{
+    {0x0104, 1},   {0x0340, 623}, {0x0342, 3072}, {0x0344, 32},   {0x0346, 4},
+    {0x0348, 671}, {0x034A, 483}, {0x034C, 640},  {0x034E, 480},  {0x0400, 0},
+    {0x0404, 16},  {0x3018, 0},   {0x3010, 0x94}, {0x3014, 0x3FC}};
+
+TEST_F(Model7730DeviceTest, WindowChangeOnTheVerifiedChipIsTheExactExchangeSequence) {
+  Open();
+  const int reset = ZirvoSim_PeekRegister(camera_, 0x301A);
+  ASSERT_GE(reset, 0);
+  ASSERT_EQ(device_->SetCaptureWindow(8, 4, 640, 480, 0), 0);
+  Headers expected;
+  auto verifiedWrite = [&](int address, int value) {
+    AppendWrite(expected, address, value);
+    AppendRead(expected, address);
+  };
+  for (const auto& [address, value] : kWindowWritesBeforeReset) verifiedWrite(address, value);
+  AppendRead(expected, 0x30D4);
+  AppendRead(expected, 0x3044);
+  AppendRead(expected, 0x301A);
+  verifiedWrite(0x301A, reset | 0x0002);
+  verifiedWrite(0x0104, 0);
+  verifiedWrite(0x3040, 0x41);
+  EXPECT_EQ(WireSequence(camera_), expected);
+  // Every reply is read at least 10 ms after its read command.
+  const std::vector<ZirvoSimExchange> log = ReadLog(camera_);
+  for (std::size_t i = 1; i < log.size(); ++i) {
+    if (!log[i].write) {
+      EXPECT_GE(log[i].time_ms - log[i - 1].time_ms, 10u) << "exchange " << i;
+    }
+  }
+}
+
+TEST_F(Model7730DeviceTest, WindowChangeOnAnotherChipIsPlainWritesWithTheDefaultReset) {
+  Open(0x1234);
+  ASSERT_EQ(device_->SetCaptureWindow(8, 4, 640, 480, 0), 0);
+  Headers expected;
+  for (const auto& [address, value] : kWindowWritesBeforeReset) AppendWrite(expected, address, value);
+  AppendWrite(expected, 0x301A, 0x10DE);
+  AppendWrite(expected, 0x0104, 0);
+  AppendWrite(expected, 0x3040, 0x41);
+  EXPECT_EQ(WireSequence(camera_), expected);
+}
+
+TEST_F(Model7730DeviceTest, OddHalfWindowRoundsTheOutputUp) {
+  Open(0x1234);
+  ASSERT_EQ(device_->SetCaptureWindow(5, 3, 101, 51, 1), 0);
+  Headers expected;
+  for (const auto& [address, value] : std::vector<std::pair<int, int>>{
+           {0x0104, 1}, {0x0340, 26 + 143}, {0x0342, 2 * (1224 + 156)}, {0x0344, 29}, {0x0346, 3},
+           {0x0348, 130}, {0x034A, 54}, {0x034C, 51}, {0x034E, 26}, {0x0400, 0}, {0x0404, 16},
+           {0x3018, 0}, {0x3010, 0x94}, {0x3014, 0x3FC}, {0x301A, 0x10DE}, {0x0104, 0}, {0x3040, 0xC3}}) {
+    AppendWrite(expected, address, value);
+  }
+  EXPECT_EQ(WireSequence(camera_), expected);
+}
+
+TEST_F(Model7730DeviceTest, VerifiedRetriesAreTenMillisecondsApart) {
+  Open();
+  ZirvoSim_SetReadbackMismatch(camera_, 0x3040, 1);
+  ASSERT_EQ(device_->SetMirrorV(1), 0);
+  Headers expected;
+  AppendWrite(expected, 0x3040, 0x8041);
+  AppendRead(expected, 0x3040);
+  AppendWrite(expected, 0x3040, 0x8041);
+  AppendRead(expected, 0x3040);
+  EXPECT_EQ(WireSequence(camera_), expected);
+  const std::vector<ZirvoSimExchange> log = ReadLog(camera_);
+  ASSERT_EQ(log.size(), 8u);
+  EXPECT_GE(log[4].time_ms - log[3].time_ms, 10u);
+}
+
+TEST_F(Model7730DeviceTest, WindowOriginThatWouldOverflowIsRefused) {
+  Open();
+  EXPECT_EQ(device_->SetCaptureWindow(0x7FFFFFFE, 0, 4, 100, 0), 1);
+  EXPECT_EQ(device_->SetCaptureWindow(0, 0x7FFFFFFE, 100, 4, 0), 1);
+  EXPECT_EQ(device_->SetCaptureWindow(0, 0, 0x7FFFFFFF, 100, 0), 1);
+  EXPECT_TRUE(ReadLog(camera_).empty());
+  int x = -1;
+  device_->GetCaptureWindow(&x, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_EQ(x, 0);
 }
 
 TEST_F(Model7730DeviceTest, HalfModeProgramsHalfOutput) {
@@ -314,8 +424,16 @@ TEST_F(Model7730DeviceTest, OtherChipReappliesGainExposureAndFlipAfterStart) {
   ZirvoSim_ClearLog(camera_);
   ASSERT_EQ(device_->StartStreaming(), 0);
   const std::vector<int> addresses = WrittenAddresses();
+  std::vector<uint32_t> times;
+  for (const ZirvoSimExchange& exchange : ReadLog(camera_)) {
+    if (exchange.write && exchange.command[0] == 0x20 && exchange.command[1] == 0x00) times.push_back(exchange.time_ms);
+  }
   device_->StopStreaming();
   EXPECT_EQ(addresses, (std::vector<int>{0x305E, 0x0202, 0x3040}));
+  // 100 ms between the re-applied settings.
+  ASSERT_EQ(times.size(), 3u);
+  EXPECT_GE(times[1] - times[0], 100u);
+  EXPECT_GE(times[2] - times[1], 100u);
   EXPECT_EQ(Register(0x305E), 0x1014);
   EXPECT_EQ(Register(0x0202), 300);
   EXPECT_EQ(Register(0x3040), 0x8041);
@@ -329,6 +447,18 @@ TEST_F(Model7730DeviceTest, VerifiedChipStartsWithoutReapplying) {
   ASSERT_EQ(device_->StartStreaming(), 0);
   device_->StopStreaming();
   EXPECT_TRUE(WrittenAddresses().empty());
+}
+
+TEST_F(Model7730DeviceTest, RefusedWindowWhileStreamingStillResumes) {
+  Open();
+  device_->SetCaptureWindow(0, 0, 64, 48, 0);
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(Eventually([&] { return device_->GetFrameCounter() >= 1; }));
+  EXPECT_EQ(device_->SetCaptureWindow(0, 0, 3, 48, 0), 1);
+  EXPECT_EQ(device_->GetTransferState(), TransferState::Streaming);
+  const int after = device_->GetFrameCounter();
+  EXPECT_TRUE(Eventually([&] { return device_->GetFrameCounter() >= after + 2; }));
+  device_->StopStreaming();
 }
 
 TEST_F(Model7730DeviceTest, RegisterChangesWhileStreamingStayOutOfFrameReads) {

@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cwchar>
 #include <cstring>
+#include <cwchar>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -176,6 +180,58 @@ TEST_F(CameraInstanceTest, WindowReachingExactlyTheSensorEdgeIsKept) {
   EXPECT_TRUE(DrainErrors(*camera).empty());
   EXPECT_EQ(camera->CaptureWindow().left, 384);
   EXPECT_EQ(ZirvoSim_GetRegister(sim(), 0x034C), 4000);
+}
+
+TEST_F(CameraInstanceTest, WindowIsCheckedAndProgrammedBeforeTheVideoFormatIsLoaded) {
+  // A stored sub-sample mode outside 0 to 20 arrives only with the video
+  // format, the last step: the window check and programming still see 0.
+  config_.Store("", {{"Size", 0}, {"SubSample", 25}});
+  config_.Store("Size_00", {{"TH", 4384}, {"TV", 3288}, {"EH", 640}, {"EV", 480}, {"EHS", 0}, {"EVS", 0}});
+  auto camera = Started();
+  EXPECT_TRUE(DrainErrors(*camera).empty());
+  EXPECT_EQ(camera->CaptureWindow().width, 640);
+  int width = 0, mode = -1;
+  camera->Device()->GetCaptureWindow(nullptr, nullptr, &width, nullptr, &mode);
+  EXPECT_EQ(width, 640);
+  EXPECT_EQ(mode, 0);
+  EXPECT_EQ(ZirvoSim_GetRegister(sim(), 0x034C), 640);
+  EXPECT_EQ(camera->VideoFormat().subSampleMode, 25);
+}
+
+TEST_F(CameraInstanceTest, SizeNamingAMissingPresetKeepsTheFullFrameAndLoadsTheRest) {
+  config_.Store("", {{"Size", 3}, {"Color", 3}});
+  config_.Store("Size_00", {{"EH", 640}, {"EV", 480}});
+  config_.Store("Gain_00", {{"Exposure", 900}});
+  auto camera = Started();
+  EXPECT_EQ(DrainErrors(*camera), std::vector<int>{12});
+  EXPECT_EQ(camera->CaptureWindow(), (CameraSizeSettings{4384, 3288, 4384, 3288, 0, 0, 10}));
+  EXPECT_EQ(ZirvoSim_GetRegister(sim(), 0x034C), 4384);
+  EXPECT_EQ(camera->Analog().exposure, 900);
+  EXPECT_EQ(ZirvoSim_GetRegister(sim(), 0x0202), 900);
+  EXPECT_EQ(camera->GetColorMode(), 32);
+  // The key existed: no first-run defaults are written over the table.
+  EXPECT_EQ(config_.Stored("Size_00", "EH"), 640);
+  EXPECT_EQ(config_.Stored("", "Size"), 3);
+}
+
+TEST_F(CameraInstanceTest, DamagedSettingsFileStartsLikeAFirstRunAndIsKeptAside) {
+  const std::string damaged = "Size=0\n[Gain_00]\nGlobal=fifty\n";
+  config_.WriteSettingsFile(damaged);
+  auto camera = Started();
+  EXPECT_EQ(DrainErrors(*camera), std::vector<int>{12});
+  EXPECT_EQ(camera->Analog(), (AnalogSettings{100, 100, 100, 100, 100, 600, 0, 0, 0}));
+  EXPECT_EQ(config_.Stored("Size_00", "EH"), 4384);
+  camera.reset();
+  EXPECT_EQ(config_.Stored("Gain_00", "Global"), 100);
+
+  int copies = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(config_.SettingsFile().parent_path())) {
+    if (entry.path().filename().string().find(".damaged-") == std::string::npos) continue;
+    ++copies;
+    std::ifstream in(entry.path(), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), damaged);
+  }
+  EXPECT_EQ(copies, 1);
 }
 
 TEST_F(CameraInstanceTest, StoredAnalogValuesBeyondTheSettersRangeAreClamped) {

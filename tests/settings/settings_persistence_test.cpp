@@ -132,6 +132,23 @@ TEST_F(SettingsPersistenceTest, VideoFormatReadsPresentValuesAndKeepsMissingOnes
   EXPECT_EQ(format.halfClock, 3);
 }
 
+TEST_F(SettingsPersistenceTest, VideoFormatKeepsTheColorModeWhenTheStoredOneIsNoCode) {
+  VideoFormatSettings format{3, 0, 10, 0};
+  for (int32_t stored : {6, -1, 64}) {
+    Store("", {{"Color", stored}, {"SubSample", 2}});
+    EXPECT_EQ(loadVideoFormat(format, errors_), 1);
+    EXPECT_EQ(format.colorMode, 3) << stored;
+    EXPECT_EQ(format.subSampleMode, 2) << stored;
+  }
+  Store("", {{"Color", 5}});
+  loadVideoFormat(format, errors_);
+  EXPECT_EQ(format.colorMode, 5);
+  Store("", {{"Color", 0}});
+  loadVideoFormat(format, errors_);
+  EXPECT_EQ(format.colorMode, 0);
+  EXPECT_TRUE(errors_.codes.empty());
+}
+
 TEST_F(SettingsPersistenceTest, AnalogWithoutKeyTakesDefaults) {
   AnalogSettings analog;
   EXPECT_EQ(loadAnalog(0, analog), 1);
@@ -270,6 +287,19 @@ TEST_F(SettingsPersistenceTest, PresetLookupWithoutMatchOrKeyReportsFour) {
   EXPECT_EQ(findPreset(640, 480, size, errors_), 0);
   EXPECT_EQ(errors_.codes, (std::vector<int>{4, 4}));
   EXPECT_EQ(size, (CameraSizeSettings{1, 2, 3, 4, 5, 6, 7}));
+}
+
+TEST_F(SettingsPersistenceTest, PresetLookupDoesNotSeePresetsBeyondAGap) {
+  Store("Size_00", {{"EH", 4384}, {"EV", 3288}});
+  Store("Size_01", {{"EH", 640}, {"EV", 480}});
+  Store("Size_03", {{"EH", 320}, {"EV", 240}, {"EHS", 4}});
+  CameraSizeSettings size{1, 2, 3, 4, 5, 6, 7};
+  EXPECT_EQ(findPreset(320, 240, size, errors_), 0);
+  EXPECT_EQ(errors_.codes, std::vector<int>{4});
+  EXPECT_EQ(size, (CameraSizeSettings{1, 2, 3, 4, 5, 6, 7}));
+  EXPECT_EQ(findPreset(640, 480, size, errors_), 1);
+  // Values missing from the preset read as the dialog's start values.
+  EXPECT_EQ(size, (CameraSizeSettings{0, 0, 640, 480, 0, 0, 10}));
 }
 
 TEST_F(SettingsPersistenceTest, DamagedFileLoadsLikeAFirstRun) {

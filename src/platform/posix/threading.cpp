@@ -90,11 +90,11 @@ ManualResetEvent::ManualResetEvent(bool initiallySignalled) : state_(std::make_u
 
 ManualResetEvent::~ManualResetEvent() = default;
 
+// Notifies under the lock: a waiter may destroy the event as soon as it sees
+// the signal (a thread's finished event is its last act).
 void ManualResetEvent::Set() {
-  {
-    std::lock_guard lock(state_->mutex);
-    state_->signalled = true;
-  }
+  std::lock_guard lock(state_->mutex);
+  state_->signalled = true;
   state_->changed.notify_all();
 }
 
