@@ -6,7 +6,11 @@
 #include <stdint.h>
 
 #if defined(_WIN32)
-#include <windows.h>
+#if !defined(_WINDEF_) && !defined(ZIRVO_HWND_DEFINED)
+#define ZIRVO_HWND_DEFINED
+/* The window handle type of <windows.h>, declared alike so either may come first. */
+typedef struct HWND__* HWND;
+#endif
 #if defined(ZIRVO_BUILDING_SDK)
 #define ZIRVO_API __declspec(dllexport)
 #else

@@ -9,8 +9,10 @@ namespace {
 uint64_t HorizontalSum64(__m256i lanes) {
   const __m128i pair = _mm_add_epi64(_mm256_castsi256_si128(lanes),
                                      _mm256_extracti128_si256(lanes, 1));
-  return static_cast<uint64_t>(_mm_cvtsi128_si64(pair)) +
-         static_cast<uint64_t>(_mm_extract_epi64(pair, 1));
+  // Through memory: 32-bit x86 has no 64-bit lane extracts.
+  alignas(16) uint64_t halves[2];
+  _mm_store_si128(reinterpret_cast<__m128i*>(halves), pair);
+  return halves[0] + halves[1];
 }
 
 // Byte sums of even and odd positions, eight at a time through the sum of

@@ -21,22 +21,15 @@ RegisteredTexts& Registered() {
   return instance;
 }
 
-void AppendHostTexts(std::vector<std::string>& texts) {
-  const std::vector<std::string> disks = ListHostDisks();
-  for (std::size_t drive = 0; drive < disks.size(); ++drive) {
-    texts.push_back(HostDiskEnumerationText(disks[drive], static_cast<int>(drive)));
-  }
-}
-
 }  // namespace
 
 bool ReadDiskEnumeration(std::vector<std::string>& texts) {
   texts.clear();
-  if (!HostDisksHidden()) AppendHostTexts(texts);
+  const bool hostRead = HostDisksHidden() || AppendHostEnumerationTexts(texts);
   RegisteredTexts& registered = Registered();
   std::lock_guard lock(registered.mutex);
   texts.insert(texts.end(), registered.texts.begin(), registered.texts.end());
-  return true;
+  return hostRead || !registered.texts.empty();
 }
 
 void AddDiskEnumerationText(const std::string& text) {

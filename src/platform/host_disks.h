@@ -9,6 +9,15 @@
 
 namespace zirvo::platform {
 
+// What the platform-neutral disk layer asks of each platform: the host's drive
+// with this number (Linux: position in ListHostDisks; Windows:
+// \\.\PhysicalDriveN), and the disk driver's instance texts in key order
+// (false when they cannot be read at all).
+std::unique_ptr<RawDisk> OpenHostDrive(int drive);
+bool AppendHostEnumerationTexts(std::vector<std::string>& texts);
+
+// The Linux side of those two:
+
 // Whole disks in drive order (on Linux the SCSI disks sda, sdb, ... sdz, sdaa, ...).
 std::vector<std::string> ListHostDisks();
 // The naming rule behind that list: a whole disk's name, and the order of two names.

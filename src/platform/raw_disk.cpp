@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <new>
 
 #include "platform/host_disks.h"
 
@@ -107,11 +108,9 @@ std::shared_ptr<Attachment> FindVirtualDisk(int drive) {
   return found == names.virtualDisks.end() ? nullptr : found->second;
 }
 
-std::unique_ptr<RawDisk> OpenHostDrive(int drive) {
+std::unique_ptr<RawDisk> OpenVisibleHostDrive(int drive) {
   if (Namespace().hostDisksHidden.load()) return nullptr;
-  const std::vector<std::string> disks = ListHostDisks();
-  if (drive >= static_cast<int>(disks.size())) return nullptr;
-  return OpenHostDisk(disks[static_cast<std::size_t>(drive)]);
+  return OpenHostDrive(drive);
 }
 
 }  // namespace
@@ -121,7 +120,7 @@ std::unique_ptr<RawDisk> OpenRawDisk(int drive) {
   if (std::shared_ptr<Attachment> attachment = FindVirtualDisk(drive)) {
     return std::make_unique<VirtualDiskHandle>(std::move(attachment));
   }
-  return OpenHostDrive(drive);
+  return OpenVisibleHostDrive(drive);
 }
 
 bool AttachVirtualDisk(int drive, std::shared_ptr<VirtualDisk> disk) {
@@ -149,19 +148,19 @@ void SetHostDisksHidden(bool hidden) { Namespace().hostDisksHidden.store(hidden)
 
 bool HostDisksHidden() { return Namespace().hostDisksHidden.load(); }
 
-void DiskBufferDeleter::operator()(std::uint8_t* buffer) const noexcept { std::free(buffer); }
+void DiskBufferDeleter::operator()(std::uint8_t* buffer) const noexcept {
+  ::operator delete[](buffer, std::align_val_t{kDiskBufferAlignment});
+}
 
 DiskBuffer AllocateDiskBuffer(std::size_t bytes) {
   std::size_t rounded = (bytes + 511u) & ~static_cast<std::size_t>(511u);
   if (rounded < bytes) return nullptr;
   if (rounded == 0) rounded = 512;
-  // aligned_alloc wants a size that is a multiple of the alignment.
-  const std::size_t allocated =
-      (rounded + kDiskBufferAlignment - 1) & ~(kDiskBufferAlignment - 1);
-  if (allocated < rounded) return nullptr;
-  auto* memory = static_cast<std::uint8_t*>(std::aligned_alloc(kDiskBufferAlignment, allocated));
+  // Aligned operator new: the C runtime of every platform has it, unlike aligned_alloc.
+  auto* memory = static_cast<std::uint8_t*>(
+      ::operator new[](rounded, std::align_val_t{kDiskBufferAlignment}, std::nothrow));
   if (memory == nullptr) return nullptr;
-  std::memset(memory, 0, allocated);
+  std::memset(memory, 0, rounded);
   return DiskBuffer(memory);
 }
 

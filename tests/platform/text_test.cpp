@@ -43,5 +43,25 @@ TEST(TextConversion, EmptyTextConverts) {
   EXPECT_TRUE(narrow.empty());
 }
 
+#if defined(_WIN32)
+// Windows: UTF-16 on one side, the ANSI code page on the other.
+TEST(TextConversion, UnpairedSurrogateFailsAndLeavesTheOutput) {
+  std::string narrow = "kept";
+  EXPECT_FALSE(WideToMultiByte(std::wstring(1, static_cast<wchar_t>(0xD800)), narrow));
+  EXPECT_FALSE(WideToMultiByte(std::wstring{L'a', static_cast<wchar_t>(0xDC00), L'b'}, narrow));
+  EXPECT_EQ(narrow, "kept");
+}
+
+TEST(TextConversion, DeviceNameLengthTextRoundTrips) {
+  const std::wstring name(255, L'Z');
+  std::string narrow;
+  ASSERT_TRUE(WideToMultiByte(name, narrow));
+  EXPECT_EQ(narrow, std::string(255, 'Z'));
+  std::wstring wide;
+  ASSERT_TRUE(MultiByteToWide(narrow, wide));
+  EXPECT_EQ(wide, name);
+}
+#endif
+
 }  // namespace
 }  // namespace zirvo::platform

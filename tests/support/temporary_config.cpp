@@ -1,4 +1,4 @@
-// A private $XDG_CONFIG_HOME for one test.
+// A private settings root for one test.
 #include "support/temporary_config.h"
 
 #include <cstdlib>
@@ -6,24 +6,23 @@
 #include <random>
 #include <sstream>
 
+#include "platform/private_user_root.h"
 #include "platform/settings_store.h"
 
 namespace zirvo::test {
 
 TemporaryConfig::TemporaryConfig() {
-  if (const char* previous = std::getenv("XDG_CONFIG_HOME")) previous_ = previous;
   std::random_device random;
   for (;;) {
     folder_ = std::filesystem::temp_directory_path() /
               ("zirvo-config-" + std::to_string(random()) + std::to_string(random()));
     if (std::filesystem::create_directory(folder_)) break;
   }
-  ::setenv("XDG_CONFIG_HOME", folder_.c_str(), 1);
+  platform::UsePrivateUserRoot(folder_.string());
 }
 
 TemporaryConfig::~TemporaryConfig() {
-  if (previous_) ::setenv("XDG_CONFIG_HOME", previous_->c_str(), 1);
-  else ::unsetenv("XDG_CONFIG_HOME");
+  platform::RestoreUserRoot();
   std::error_code ignored;
   std::filesystem::remove_all(folder_, ignored);
 }

@@ -1,4 +1,4 @@
-// A private $XDG_CONFIG_HOME for one test, so the user's own settings stay untouched.
+// A private settings root for one test, so the user's own settings stay untouched.
 #pragma once
 
 #include <cstdint>
@@ -31,7 +31,6 @@ class TemporaryConfig {
 
  private:
   std::filesystem::path folder_;
-  std::optional<std::string> previous_;
 };
 
 }  // namespace zirvo::test

@@ -16,25 +16,11 @@ namespace {
 
 constexpr uint32_t kBlockBytes = 512;
 
-std::string Trimmed(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  const auto last = text.find_last_not_of(" \t\r\n");
-  return text.substr(first, last - first + 1);
-}
-
 std::string ReadAttribute(const std::string& disk, const char* attribute) {
   std::ifstream file("/sys/block/" + disk + "/device/" + attribute);
   std::string text;
   std::getline(file, text);
   return text;
-}
-
-// Instance paths carry no spaces: the driver writes them as underscores.
-std::string InstancePathPart(const std::string& text) {
-  std::string part = Trimmed(text);
-  std::replace(part.begin(), part.end(), ' ', '_');
-  return part;
 }
 
 bool IsAligned(const void* buffer, uint32_t bytes) {
@@ -107,16 +93,6 @@ class HostDisk final : public RawDisk {
 
 }  // namespace
 
-bool IsWholeDiskName(const std::string& name) {
-  if (name.size() < 3 || name.compare(0, 2, "sd") != 0) return false;
-  return std::all_of(name.begin() + 2, name.end(), [](char c) { return c >= 'a' && c <= 'z'; });
-}
-
-// sdz comes before sdaa.
-bool ComesBeforeInDriveOrder(const std::string& first, const std::string& second) {
-  return first.size() != second.size() ? first.size() < second.size() : first < second;
-}
-
 std::vector<std::string> ListHostDisks() {
   std::vector<std::string> disks;
   std::error_code error;
@@ -141,15 +117,23 @@ std::unique_ptr<RawDisk> OpenDiskFile(const std::string& path) {
   return std::make_unique<HostDisk>(descriptor, unbuffered);
 }
 
-std::string UsbStorageInstancePath(const std::string& vendor, const std::string& model,
-                                   const std::string& revision, int drive) {
-  return "USBSTOR\\Disk&Ven_" + InstancePathPart(vendor) + "&Prod_" + InstancePathPart(model) +
-         "&Rev_" + InstancePathPart(revision) + "\\" + std::to_string(drive) + "&0";
-}
-
 std::string HostDiskEnumerationText(const std::string& name, int drive) {
   return UsbStorageInstancePath(ReadAttribute(name, "vendor"), ReadAttribute(name, "model"),
                                 ReadAttribute(name, "rev"), drive);
+}
+
+std::unique_ptr<RawDisk> OpenHostDrive(int drive) {
+  const std::vector<std::string> disks = ListHostDisks();
+  if (drive < 0 || drive >= static_cast<int>(disks.size())) return nullptr;
+  return OpenHostDisk(disks[static_cast<std::size_t>(drive)]);
+}
+
+bool AppendHostEnumerationTexts(std::vector<std::string>& texts) {
+  const std::vector<std::string> disks = ListHostDisks();
+  for (std::size_t drive = 0; drive < disks.size(); ++drive) {
+    texts.push_back(HostDiskEnumerationText(disks[drive], static_cast<int>(drive)));
+  }
+  return true;
 }
 
 }  // namespace zirvo::platform
