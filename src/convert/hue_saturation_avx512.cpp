@@ -205,16 +205,12 @@ struct WordHalves {
 }
 
 struct HalfResult {
-  __m512i low;
   __m512i position;  // before the carry, 0..509
   __m512i step;
 };
 
-[[gnu::always_inline]] inline HalfResult TransformHalf(__m512i maximum, __m512i minimum, __m512i spread,
-                                                       __m512i numerator, __m512i reciprocalLow,
+[[gnu::always_inline]] inline HalfResult TransformHalf(__m512i spread, __m512i numerator, __m512i reciprocalLow,
                                                        __m512i reciprocalHigh, __m512i remainder) {
-  const __m512i sum = _mm512_add_epi16(maximum, minimum);
-  const __m512i low = _mm512_srli_epi16(_mm512_sub_epi16(sum, spread), 1);
   __m512i position = _mm512_add_epi16(_mm512_mullo_epi16(reciprocalHigh, numerator),
                                       _mm512_mulhi_epu16(reciprocalLow, numerator));
   position = _mm512_add_epi16(position, _mm512_srli_epi16(_mm512_mullo_epi16(reciprocalLow, numerator), 15));
@@ -222,7 +218,7 @@ struct HalfResult {
   const __m512i wrapped = _mm512_min_epu16(position, _mm512_sub_epi16(position, _mm512_set1_epi16(255)));
   // (chroma * p + 128) >> 8 as a rounding high multiply of chroma * 128.
   const __m512i step = _mm512_mulhrs_epi16(_mm512_slli_epi16(spread, 7), wrapped);
-  return {low, position, step};
+  return {position, step};
 }
 
 [[gnu::always_inline]] inline void TransformBytes(__m512i channels[3], const HueVectors& v,
@@ -253,27 +249,28 @@ struct HalfResult {
   // cap = min(s, 511 - s) in a byte: 511 - s = (255 - max) - min modulo 256 when s > 255.
   const __m512i inverseMaximum = _mm512_xor_si512(maximum, _mm512_set1_epi8(-1));
   const __mmask64 smallSum = _mm512_cmple_epu8_mask(minimum, inverseMaximum);
-  const __m512i cap = _mm512_mask_blend_epi8(smallSum, _mm512_sub_epi8(inverseMaximum, minimum),
-                                             _mm512_add_epi8(maximum, minimum));
+  const __m512i sumByte = _mm512_add_epi8(maximum, minimum);
+  const __m512i cap = _mm512_mask_blend_epi8(smallSum, _mm512_sub_epi8(inverseMaximum, minimum), sumByte);
   const __mmask64 deltaHigh = _mm512_movepi8_mask(delta);
   const __m512i spread = _mm512_min_epu8(LookupBytes(v.saturation, delta, deltaHigh), cap);
   const __m512i reciprocal0 = LookupBytes(v.reciprocal[0], delta, deltaHigh);
   const __m512i reciprocal1 = LookupBytes(v.reciprocal[1], delta, deltaHigh);
   const __m512i reciprocal2 = LookupBytes(v.reciprocal[2], delta, deltaHigh);
 
-  const WordHalves maximumWords = Widen(maximum, zero);
-  const WordHalves minimumWords = Widen(minimum, zero);
+  // low = (s - spread) >> 1 from the byte s - spread and its ninth bit, which is
+  // set only for s > 255 with spread <= s - 256.
+  const __mmask64 ninthBit = _kandn_mask64(smallSum, _mm512_cmple_epu8_mask(spread, sumByte));
+  __m512i low = _mm512_and_si512(_mm512_srli_epi16(_mm512_sub_epi8(sumByte, spread), 1), _mm512_set1_epi8(0x7F));
+  low = _mm512_mask_add_epi8(low, ninthBit, low, _mm512_set1_epi8(-128));
+
   const WordHalves spreadWords = Widen(spread, zero);
   const WordHalves numeratorWords = Widen(numerator, zero);
   const WordHalves reciprocalLow = Widen(reciprocal0, reciprocal1);
   const WordHalves reciprocalHigh = Widen(reciprocal2, zero);
   const HalfResult first =
-      TransformHalf(maximumWords.low, minimumWords.low, spreadWords.low, numeratorWords.low,
-                    reciprocalLow.low, reciprocalHigh.low, b.remainder);
-  const HalfResult second =
-      TransformHalf(maximumWords.high, minimumWords.high, spreadWords.high, numeratorWords.high,
-                    reciprocalLow.high, reciprocalHigh.high, b.remainder);
-  const __m512i low = _mm512_packus_epi16(first.low, second.low);
+      TransformHalf(spreadWords.low, numeratorWords.low, reciprocalLow.low, reciprocalHigh.low, b.remainder);
+  const HalfResult second = TransformHalf(spreadWords.high, numeratorWords.high, reciprocalLow.high,
+                                          reciprocalHigh.high, b.remainder);
   const __m512i step = _mm512_packus_epi16(first.step, second.step);
   // Positions of 255 and more saturate to 255 and carry into the next sextant.
   const __mmask64 carries = _mm512_cmpeq_epi8_mask(_mm512_packus_epi16(first.position, second.position),
@@ -309,8 +306,11 @@ void TransformRowBytes(uint8_t* destination, const uint8_t* source, int width, i
     __m512i channels[3];
     for (int c = 0; c < 3; ++c) {
       const __m512i first = _mm512_permutex2var_epi8(raw[0], b.deinterleave[c], raw[1]);
-      const __m512i second = _mm512_permutex2var_epi8(raw[2], b.deinterleave[c], raw[3]);
-      channels[c] = _mm512_mask_blend_epi8(b.deinterleaveHigh[c], first, second);
+      // Three registers need one more single-source permute; four need a second pair.
+      channels[c] =
+          step == 3 ? _mm512_mask_permutexvar_epi8(first, b.deinterleaveHigh[c], b.deinterleave[c], raw[2])
+                    : _mm512_mask_blend_epi8(b.deinterleaveHigh[c], first,
+                                             _mm512_permutex2var_epi8(raw[2], b.deinterleave[c], raw[3]));
     }
     TransformBytes(channels, v, b);
     uint8_t* out = destination + static_cast<int64_t>(x) * step;
