@@ -255,7 +255,9 @@ struct HalfResult {
   const __m512i spread = _mm512_min_epu8(LookupBytes(v.saturation, delta, deltaHigh), cap);
   const __m512i reciprocal0 = LookupBytes(v.reciprocal[0], delta, deltaHigh);
   const __m512i reciprocal1 = LookupBytes(v.reciprocal[1], delta, deltaHigh);
-  const __m512i reciprocal2 = LookupBytes(v.reciprocal[2], delta, deltaHigh);
+  // Q >> 16 = 255 / delta, which is 1 for every delta of 128 and more.
+  const __m512i reciprocal2 = _mm512_mask_mov_epi8(
+      _mm512_permutex2var_epi8(v.reciprocal[2][0], delta, v.reciprocal[2][1]), deltaHigh, _mm512_set1_epi8(1));
 
   // low = (s - spread) >> 1 from the byte s - spread and its ninth bit, which is
   // set only for s > 255 with spread <= s - 256.
