@@ -133,9 +133,9 @@ __mmask64 BytesFrom(int64_t count) {
   return count >= 64 ? ~__mmask64{0} : (__mmask64{1} << count) - 1;
 }
 
-// Byte pixels, 64 at a time: the comparisons, table lookups and the final
-// channel choice run on byte lanes; only the sum, the hue position and the
-// step run in 16-bit halves. chroma equals spread because spread <= max + min.
+// Byte pixels, 64 at a time: the comparisons, table lookups, lightness and the
+// final channel choice run on byte lanes; only the hue position and the step
+// run in 16-bit halves. chroma equals spread because spread <= max + min.
 struct ByteVectors {
   __m512i deinterleave[3];  // source byte of channel c of pixel i, over up to four registers
   __mmask64 deinterleaveHigh[3];
