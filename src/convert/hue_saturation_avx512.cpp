@@ -142,7 +142,9 @@ struct ByteVectors {
   __m512i interleave[4];    // per output register: pixel, plus 64 for green
   __mmask64 interleaveRed[4];
   __m512i channelCodes;     // per sextant: 2 bits per channel, 0 low, 1 high, 2 rising, 3 falling
-  __m512i sextants;
+  __m512i redSextant;  // the starting sextants of each leading channel, rotation added
+  __m512i greenSextant;
+  __m512i blueSextant;
   __m512i remainder;
 };
 
@@ -189,7 +191,9 @@ ByteVectors LoadByteVectors(int step, const HueBlock& block) {
   }
   b.channelCodes = _mm512_load_si512(codes);
   const HueRotation rotation = HueRotationOf(block.hue);
-  b.sextants = _mm512_set1_epi8(static_cast<char>(rotation.sextants));
+  b.redSextant = _mm512_set1_epi8(static_cast<char>(1 + rotation.sextants));
+  b.greenSextant = _mm512_set1_epi8(static_cast<char>(3 + rotation.sextants));
+  b.blueSextant = _mm512_set1_epi8(static_cast<char>(5 + rotation.sextants));
   b.remainder = _mm512_set1_epi16(static_cast<int16_t>(rotation.remainder));
   return b;
 }
@@ -241,10 +245,9 @@ struct HalfResult {
   const __mmask64 wraps = _mm512_cmplt_epu8_mask(minuend, subtrahend);
   __m512i numerator = _mm512_sub_epi8(minuend, subtrahend);
   numerator = _mm512_mask_add_epi8(numerator, wraps, numerator, delta);
-  __m512i sextant = _mm512_mask_blend_epi8(redLeads, _mm512_set1_epi8(3), _mm512_set1_epi8(1));
-  sextant = _mm512_mask_mov_epi8(sextant, blueAbove, _mm512_set1_epi8(5));
+  __m512i sextant = _mm512_mask_blend_epi8(redLeads, b.greenSextant, b.redSextant);
+  sextant = _mm512_mask_mov_epi8(sextant, blueAbove, b.blueSextant);
   sextant = _mm512_mask_sub_epi8(sextant, wraps, sextant, _mm512_set1_epi8(1));
-  sextant = _mm512_add_epi8(sextant, b.sextants);
 
   // cap = min(s, 511 - s) in a byte: 511 - s = (255 - max) - min modulo 256 when s > 255.
   const __m512i inverseMaximum = _mm512_xor_si512(maximum, _mm512_set1_epi8(-1));
