@@ -1,4 +1,4 @@
-// Hue and saturation over 32 pixels at a time in 16-bit lanes with AVX-512 and VBMI shuffles.
+// Hue and saturation with AVX-512 and VBMI shuffles: 64 byte pixels or 32 word pixels at a time.
 
 // GCC 12 warns about the deliberately undefined pass-through operand inside its
 // own unmasked AVX-512 intrinsics (a known false positive).
@@ -46,20 +46,15 @@ HueVectors LoadHueVectors(const HueBlock& block) {
   return v;
 }
 
-// Byte pixels, 32 at a time in 16-bit lanes: every intermediate fits 16 bits,
+// Samples of 32 pixels in 16-bit lanes: every intermediate fits 16 bits,
 // Q = Qhigh * 65536 + Qlow splits the one wide product, and each channel adds
 // its share of chroma and step separately (the packed sum never carries).
 struct WideVectors {
   __m512i chromaSelect[3];  // per sextant: 0xFFFF where the channel takes chroma
   __m512i stepSign[3];      // per sextant: +1, -1 or 0 times step for the channel
-  __m512i gather[3];        // pixel bytes to the low bytes of each channel's words
-  __m512i scatterFirst;     // channel words back to bytes 0..63 of the pixels
-  __m512i scatterSecond;    // and to bytes 64..127
-  __mmask64 redFirst;       // red bytes among them
-  __mmask64 redSecond;
 };
 
-WideVectors LoadWideVectors(int step) {
+WideVectors LoadWideVectors() {
   alignas(64) int16_t select[3][32] = {};
   alignas(64) int16_t sign[3][32] = {};
   constexpr uint32_t kMask[6] = {0xFF00FF, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF};
@@ -72,31 +67,11 @@ WideVectors LoadWideVectors(int step) {
       if (magnitude == (1 << (8 * c))) sign[c][sextant] = multiplier < 0 ? -1 : 1;
     }
   }
-  alignas(64) uint8_t gather[3][64] = {};
-  for (int c = 0; c < 3; ++c) {
-    for (int i = 0; i < 32; ++i) gather[c][2 * i] = static_cast<uint8_t>(step * i + c);
-  }
-  // Output byte j is channel j % step of pixel j / step: the low byte of word j / step.
-  alignas(64) uint8_t scatter[2][64];
-  uint64_t red[2] = {0, 0};
-  for (int half = 0; half < 2; ++half) {
-    for (int b = 0; b < 64; ++b) {
-      const int j = 64 * half + b;
-      const int channel = j % step;
-      scatter[half][b] = static_cast<uint8_t>((channel == 1 ? 64 : 0) + 2 * (j / step));
-      if (channel == 2) red[half] |= uint64_t{1} << b;
-    }
-  }
   WideVectors w;
   for (int c = 0; c < 3; ++c) {
     w.chromaSelect[c] = _mm512_load_si512(select[c]);
     w.stepSign[c] = _mm512_load_si512(sign[c]);
-    w.gather[c] = _mm512_load_si512(gather[c]);
   }
-  w.scatterFirst = _mm512_load_si512(scatter[0]);
-  w.scatterSecond = _mm512_load_si512(scatter[1]);
-  w.redFirst = red[0];
-  w.redSecond = red[1];
   return w;
 }
 
@@ -158,31 +133,198 @@ __mmask64 BytesFrom(int64_t count) {
   return count >= 64 ? ~__mmask64{0} : (__mmask64{1} << count) - 1;
 }
 
+// Byte pixels, 64 at a time: the comparisons, table lookups, lightness and the
+// final channel choice run on byte lanes; only the hue position and the step
+// run in 16-bit halves. chroma equals spread because spread <= max + min.
+struct ByteVectors {
+  __m512i deinterleave[3];  // source byte of channel c of pixel i, over up to four registers
+  __mmask64 deinterleaveHigh[3];
+  __m512i interleave[4];    // per output register: pixel, plus 64 for green
+  __mmask64 interleaveRed[4];
+  __m512i channelCodes;     // per sextant: 2 bits per channel, 0 low, 1 high, 2 rising, 3 falling
+  __m512i redSextant;  // the starting sextants of each leading channel, rotation added
+  __m512i greenSextant;
+  __m512i blueSextant;
+  __m512i remainder;
+};
+
+ByteVectors LoadByteVectors(int step, const HueBlock& block) {
+  ByteVectors b;
+  for (int c = 0; c < 3; ++c) {
+    alignas(64) uint8_t index[64];
+    uint64_t high = 0;
+    for (int i = 0; i < 64; ++i) {
+      const int byte = step * i + c;
+      index[i] = static_cast<uint8_t>(byte % 128);
+      if (byte >= 128) high |= uint64_t{1} << i;
+    }
+    b.deinterleave[c] = _mm512_load_si512(index);
+    b.deinterleaveHigh[c] = high;
+  }
+  for (int k = 0; k < 4; ++k) {
+    alignas(64) uint8_t index[64];
+    uint64_t red = 0;
+    for (int j = 0; j < 64; ++j) {
+      const int byte = 64 * k + j;
+      const int channel = byte % step;
+      index[j] = static_cast<uint8_t>((channel == 1 ? 64 : 0) + (byte / step) % 64);
+      if (channel == 2) red |= uint64_t{1} << j;
+    }
+    b.interleave[k] = _mm512_load_si512(index);
+    b.interleaveRed[k] = red;
+  }
+  constexpr uint32_t kMask[6] = {0xFF00FF, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF};
+  constexpr int32_t kMultiplier[6] = {-1, 256, -65536, 1, -256, 65536};
+  alignas(64) uint8_t codes[64] = {};
+  for (int lane = 0; lane < 64; ++lane) {
+    const int sextant = lane % 16;
+    if (sextant >= 12) continue;
+    int code = 0;
+    for (int c = 0; c < 3; ++c) {
+      const bool takesChroma = ((kMask[sextant % 6] >> (8 * c)) & 0xFF) != 0;
+      const int32_t multiplier = kMultiplier[sextant % 6];
+      const bool takesStep = (multiplier < 0 ? -multiplier : multiplier) == (1 << (8 * c));
+      const int choice = !takesStep ? (takesChroma ? 1 : 0) : (multiplier > 0 ? 2 : 3);
+      code |= choice << (2 * c);
+    }
+    codes[lane] = static_cast<uint8_t>(code);
+  }
+  b.channelCodes = _mm512_load_si512(codes);
+  const HueRotation rotation = HueRotationOf(block.hue);
+  b.redSextant = _mm512_set1_epi8(static_cast<char>(1 + rotation.sextants));
+  b.greenSextant = _mm512_set1_epi8(static_cast<char>(3 + rotation.sextants));
+  b.blueSextant = _mm512_set1_epi8(static_cast<char>(5 + rotation.sextants));
+  b.remainder = _mm512_set1_epi16(static_cast<int16_t>(rotation.remainder));
+  return b;
+}
+
+struct WordHalves {
+  __m512i low;
+  __m512i high;
+};
+
+// unpacklo/unpackhi order, undone exactly by packus.
+[[gnu::always_inline]] inline WordHalves Widen(__m512i bytes, __m512i top) {
+  return {_mm512_unpacklo_epi8(bytes, top), _mm512_unpackhi_epi8(bytes, top)};
+}
+
+struct HalfResult {
+  __m512i position;  // before the carry, 0..509
+  __m512i step;
+};
+
+[[gnu::always_inline]] inline HalfResult TransformHalf(__m512i spread, __m512i numerator, __m512i reciprocalLow,
+                                                       __m512i reciprocalHigh, __m512i remainder) {
+  __m512i position = _mm512_add_epi16(_mm512_mullo_epi16(reciprocalHigh, numerator),
+                                      _mm512_mulhi_epu16(reciprocalLow, numerator));
+  position = _mm512_add_epi16(position, _mm512_srli_epi16(_mm512_mullo_epi16(reciprocalLow, numerator), 15));
+  position = _mm512_add_epi16(position, remainder);
+  const __m512i wrapped = _mm512_min_epu16(position, _mm512_sub_epi16(position, _mm512_set1_epi16(255)));
+  // (chroma * p + 128) >> 8 as a rounding high multiply of chroma * 128.
+  const __m512i step = _mm512_mulhrs_epi16(_mm512_slli_epi16(spread, 7), wrapped);
+  return {position, step};
+}
+
+[[gnu::always_inline]] inline void TransformBytes(__m512i channels[3], const HueVectors& v,
+                                                  const ByteVectors& b) {
+  const __m512i blue = channels[0];
+  const __m512i green = channels[1];
+  const __m512i red = channels[2];
+  const __m512i zero = _mm512_setzero_si512();
+  const __mmask64 redLeads = _mm512_cmpge_epu8_mask(red, green);
+  const __m512i maximumRedGreen = _mm512_max_epu8(red, green);
+  const __mmask64 blueAbove = _mm512_cmpgt_epu8_mask(blue, maximumRedGreen);
+  const __m512i maximum = _mm512_max_epu8(maximumRedGreen, blue);
+  const __m512i minimum = _mm512_min_epu8(_mm512_min_epu8(red, green), blue);
+  const __m512i delta = _mm512_sub_epi8(maximum, minimum);
+  // numerator = minuend - subtrahend, chosen before subtracting so the borrow is a comparison.
+  __m512i minuend = _mm512_mask_blend_epi8(redLeads, blue, green);
+  __m512i subtrahend = _mm512_mask_blend_epi8(redLeads, red, blue);
+  minuend = _mm512_mask_mov_epi8(minuend, blueAbove, red);
+  subtrahend = _mm512_mask_mov_epi8(subtrahend, blueAbove, green);
+  const __mmask64 wraps = _mm512_cmplt_epu8_mask(minuend, subtrahend);
+  __m512i numerator = _mm512_sub_epi8(minuend, subtrahend);
+  numerator = _mm512_mask_add_epi8(numerator, wraps, numerator, delta);
+  __m512i sextant = _mm512_mask_blend_epi8(redLeads, b.greenSextant, b.redSextant);
+  sextant = _mm512_mask_mov_epi8(sextant, blueAbove, b.blueSextant);
+  sextant = _mm512_mask_sub_epi8(sextant, wraps, sextant, _mm512_set1_epi8(1));
+
+  // cap = min(s, 511 - s) in a byte: 511 - s = (255 - max) - min modulo 256 when s > 255.
+  const __m512i inverseMaximum = _mm512_xor_si512(maximum, _mm512_set1_epi8(-1));
+  const __mmask64 smallSum = _mm512_cmple_epu8_mask(minimum, inverseMaximum);
+  const __m512i sumByte = _mm512_add_epi8(maximum, minimum);
+  const __m512i cap = _mm512_mask_blend_epi8(smallSum, _mm512_sub_epi8(inverseMaximum, minimum), sumByte);
+  const __mmask64 deltaHigh = _mm512_movepi8_mask(delta);
+  const __m512i spread = _mm512_min_epu8(LookupBytes(v.saturation, delta, deltaHigh), cap);
+  const __m512i reciprocal0 = LookupBytes(v.reciprocal[0], delta, deltaHigh);
+  const __m512i reciprocal1 = LookupBytes(v.reciprocal[1], delta, deltaHigh);
+  // Q >> 16 = 255 / delta, which is 1 for every delta of 128 and more.
+  const __m512i reciprocal2 = _mm512_mask_mov_epi8(
+      _mm512_permutex2var_epi8(v.reciprocal[2][0], delta, v.reciprocal[2][1]), deltaHigh, _mm512_set1_epi8(1));
+
+  // low = (s - spread) >> 1 from the byte s - spread and its ninth bit, which is
+  // set only for s > 255 with spread <= s - 256.
+  const __mmask64 ninthBit = _kandn_mask64(smallSum, _mm512_cmple_epu8_mask(spread, sumByte));
+  __m512i low = _mm512_and_si512(_mm512_srli_epi16(_mm512_sub_epi8(sumByte, spread), 1), _mm512_set1_epi8(0x7F));
+  low = _mm512_mask_add_epi8(low, ninthBit, low, _mm512_set1_epi8(-128));
+
+  const WordHalves spreadWords = Widen(spread, zero);
+  const WordHalves numeratorWords = Widen(numerator, zero);
+  const WordHalves reciprocalLow = Widen(reciprocal0, reciprocal1);
+  const WordHalves reciprocalHigh = Widen(reciprocal2, zero);
+  const HalfResult first =
+      TransformHalf(spreadWords.low, numeratorWords.low, reciprocalLow.low, reciprocalHigh.low, b.remainder);
+  const HalfResult second = TransformHalf(spreadWords.high, numeratorWords.high, reciprocalLow.high,
+                                          reciprocalHigh.high, b.remainder);
+  const __m512i step = _mm512_packus_epi16(first.step, second.step);
+  // Positions of 255 and more saturate to 255 and carry into the next sextant.
+  const __mmask64 carries = _mm512_cmpeq_epi8_mask(_mm512_packus_epi16(first.position, second.position),
+                                                   _mm512_set1_epi8(-1));
+  sextant = _mm512_mask_add_epi8(sextant, carries, sextant, _mm512_set1_epi8(1));
+
+  const __m512i high = _mm512_add_epi8(low, spread);
+  const __m512i rising = _mm512_add_epi8(low, step);
+  const __m512i falling = _mm512_sub_epi8(high, step);
+  const __m512i codes = _mm512_shuffle_epi8(b.channelCodes, sextant);
+  for (int c = 0; c < 3; ++c) {
+    const __mmask64 odd = _mm512_test_epi8_mask(codes, _mm512_set1_epi8(static_cast<char>(1 << (2 * c))));
+    const __mmask64 middle = _mm512_test_epi8_mask(codes, _mm512_set1_epi8(static_cast<char>(2 << (2 * c))));
+    const __m512i extreme = _mm512_mask_blend_epi8(odd, low, high);
+    const __m512i between = _mm512_mask_blend_epi8(odd, rising, falling);
+    channels[c] = _mm512_mask_blend_epi8(middle, extreme, between);
+  }
+}
+
 // Pixels of `step` bytes (3 or 4); with 4 the fourth byte is never written.
-void TransformRowWide(uint8_t* destination, const uint8_t* source, int width, int step, const HueVectors& v,
-                      const WideVectors& w) {
+void TransformRowBytes(uint8_t* destination, const uint8_t* source, int width, int step, const HueVectors& v,
+                       const ByteVectors& b) {
   const __mmask64 keep = step == 4 ? __mmask64{0x7777777777777777ull} : ~__mmask64{0};
-  constexpr __mmask64 kLowBytes = 0x5555555555555555ull;
-  for (int x = 0; x < width; x += 32) {
-    const int64_t bytes = static_cast<int64_t>(width - x < 32 ? width - x : 32) * step;
-    const __mmask64 first = BytesFrom(bytes);
-    const __mmask64 second = BytesFrom(bytes - 64);
+  const int registers = step;
+  for (int x = 0; x < width; x += 64) {
+    const int64_t bytes = static_cast<int64_t>(width - x < 64 ? width - x : 64) * step;
     const uint8_t* in = source + static_cast<int64_t>(x) * step;
-    const __m512i raw0 = _mm512_maskz_loadu_epi8(first, in);
-    const __m512i raw1 = _mm512_maskz_loadu_epi8(second, in + 64);
+    __m512i raw[4];
+    for (int k = 0; k < 4; ++k) {
+      raw[k] = k < registers ? _mm512_maskz_loadu_epi8(BytesFrom(bytes - 64 * k), in + 64 * k)
+                             : _mm512_setzero_si512();
+    }
     __m512i channels[3];
-    for (int c = 0; c < 3; ++c)
-      channels[c] = _mm512_maskz_permutex2var_epi8(kLowBytes, raw0, w.gather[c], raw1);
-    TransformWide(channels, v, w);
+    for (int c = 0; c < 3; ++c) {
+      const __m512i first = _mm512_permutex2var_epi8(raw[0], b.deinterleave[c], raw[1]);
+      // Three registers need one more single-source permute; four need a second pair.
+      channels[c] =
+          step == 3 ? _mm512_mask_permutexvar_epi8(first, b.deinterleaveHigh[c], b.deinterleave[c], raw[2])
+                    : _mm512_mask_blend_epi8(b.deinterleaveHigh[c], first,
+                                             _mm512_permutex2var_epi8(raw[2], b.deinterleave[c], raw[3]));
+    }
+    TransformBytes(channels, v, b);
     uint8_t* out = destination + static_cast<int64_t>(x) * step;
-    const __m512i out0 =
-        _mm512_mask_permutexvar_epi8(_mm512_permutex2var_epi8(channels[0], w.scatterFirst, channels[1]),
-                                     w.redFirst, w.scatterFirst, channels[2]);
-    const __m512i out1 =
-        _mm512_mask_permutexvar_epi8(_mm512_permutex2var_epi8(channels[0], w.scatterSecond, channels[1]),
-                                     w.redSecond, w.scatterSecond, channels[2]);
-    _mm512_mask_storeu_epi8(out, first & keep, out0);
-    _mm512_mask_storeu_epi8(out + 64, second & keep, out1);
+    for (int k = 0; k < registers; ++k) {
+      const __m512i blueGreen = _mm512_permutex2var_epi8(channels[0], b.interleave[k], channels[1]);
+      const __m512i result =
+          _mm512_mask_permutexvar_epi8(blueGreen, b.interleaveRed[k], b.interleave[k], channels[2]);
+      _mm512_mask_storeu_epi8(out + 64 * k, BytesFrom(bytes - 64 * k) & keep, result);
+    }
   }
 }
 
@@ -294,7 +436,7 @@ int HueSaturationBgr16Avx512Vbmi(uint8_t* destination, const uint8_t* source, co
   }
   if (IsEmptyWalk(walk)) return 1;
   const HueVectors vectors = LoadHueVectors(*block);
-  const WideVectors wide = LoadWideVectors(3);
+  const WideVectors wide = LoadWideVectors();
   const WordVectors words = LoadWordVectors(block->sampleBits, sourceStep / 2);
   for (int y = rect.top; y < rect.bottom; ++y) {
     TransformWordRow(walk.DestinationRow(y), walk.SourceRow(y), rect.Width(), vectors, words, wide);
@@ -315,9 +457,9 @@ int HueSaturationBgr8Avx512Vbmi(uint8_t* destination, const uint8_t* source, con
   }
   if (IsEmptyWalk(walk)) return 1;
   const HueVectors vectors = LoadHueVectors(*block);
-  const WideVectors wide = LoadWideVectors(sourceStep);
+  const ByteVectors bytes = LoadByteVectors(sourceStep, *block);
   for (int y = rect.top; y < rect.bottom; ++y) {
-    TransformRowWide(walk.DestinationRow(y), walk.SourceRow(y), rect.Width(), sourceStep, vectors, wide);
+    TransformRowBytes(walk.DestinationRow(y), walk.SourceRow(y), rect.Width(), sourceStep, vectors, bytes);
   }
   return 1;
 }

@@ -128,7 +128,8 @@ class HueSaturationKernelTest : public ::testing::Test {
 
 TEST_F(HueSaturationKernelTest, EveryVariantEqualsTheReferenceOnManySizes) {
   for (RectangleKernel kernel : EightBitVariants()) {
-    for (int width : {1, 4, 5, 15, 16, 17, 21, 22, 31, 32, 33, 47, 48, 49, 63, 64, 65, 100}) {
+    for (int width : {1, 4, 5, 15, 16, 17, 21, 22, 31, 32, 33, 47, 48, 49, 63, 64, 65, 100, 127, 128, 129,
+                      191, 192, 193, 255, 257}) {
       for (int height : {1, 4, 5}) {
         for (int step : {3, 4}) {
           const TestImage source = RandomImage(width, height, step, random_);
@@ -145,33 +146,43 @@ TEST_F(HueSaturationKernelTest, EveryVariantEqualsTheReferenceOnManySizes) {
   }
 }
 
-// Every colour once, for a few settings: the vector kernel computes in a
-// different arrangement and must agree everywhere.
+// One row holding every blue and green value for one red value; a fourth
+// byte, where present, must come through untouched.
+TestImage EveryBlueAndGreen(int step, int red) {
+  TestImage colours;
+  colours.width = 65536;
+  colours.height = 1;
+  colours.step = step;
+  colours.stride = step * 65536;
+  colours.bytes.resize(colours.stride);
+  for (int i = 0; i < 65536; ++i) {
+    colours.bytes[step * i] = static_cast<uint8_t>(i);
+    colours.bytes[step * i + 1] = static_cast<uint8_t>(i >> 8);
+    colours.bytes[step * i + 2] = static_cast<uint8_t>(red);
+    if (step == 4) colours.bytes[step * i + 3] = static_cast<uint8_t>(i * 7 + red);
+  }
+  return colours;
+}
+
+// Every colour once, for a few settings and both pixel steps: the vector
+// kernel computes in a different arrangement and must agree everywhere.
 TEST_F(HueSaturationKernelTest, EightBitVectorVariantEqualsScalarOnEveryColour) {
   if (!__builtin_cpu_supports("avx512vbmi")) GTEST_SKIP() << "no AVX-512 VBMI";
   const RectangleKernel vector = SelectHueSaturationBgr8(kAllFeatures);
   ASSERT_NE(vector, HueSaturationBgr8);
-  TestImage colours;
-  colours.width = 65536;
-  colours.height = 1;
-  colours.step = 3;
-  colours.stride = 3 * 65536;
-  colours.bytes.resize(colours.stride);
   const HueBlock blocks[] = {{128, 0, 0, 8}, {-200, 0, 150, 8}, {77, 0, -255, 8}, {360, 0, 255, 8}};
-  for (const HueBlock& setting : blocks) {
-    for (int red = 0; red < 256; ++red) {
-      for (int i = 0; i < 65536; ++i) {
-        colours.bytes[3 * i] = static_cast<uint8_t>(i);
-        colours.bytes[3 * i + 1] = static_cast<uint8_t>(i >> 8);
-        colours.bytes[3 * i + 2] = static_cast<uint8_t>(red);
+  for (int step : {3, 4}) {
+    for (const HueBlock& setting : blocks) {
+      for (int red = 0; red < 256; ++red) {
+        const TestImage colours = EveryBlueAndGreen(step, red);
+        TestImage scalar = colours;
+        TestImage actual = colours;
+        HueBlock block = setting;
+        ASSERT_EQ(RunKernel(HueSaturationBgr8, scalar, colours, {0, 0, 65536, 1}, 0, 0, &block), 1);
+        ASSERT_EQ(RunKernel(vector, actual, colours, {0, 0, 65536, 1}, 0, 0, &block), 1);
+        ASSERT_EQ(actual.bytes, scalar.bytes) << "hue " << setting.hue << " saturation "
+                                              << setting.saturation << " red " << red << " step " << step;
       }
-      TestImage scalar = colours;
-      TestImage actual = colours;
-      HueBlock block = setting;
-      ASSERT_EQ(RunKernel(HueSaturationBgr8, scalar, colours, {0, 0, 65536, 1}, 0, 0, &block), 1);
-      ASSERT_EQ(RunKernel(vector, actual, colours, {0, 0, 65536, 1}, 0, 0, &block), 1);
-      ASSERT_EQ(actual.bytes, scalar.bytes) << "hue " << setting.hue << " saturation " << setting.saturation
-                                            << " red " << red;
     }
   }
 }
