@@ -8,9 +8,10 @@
 namespace zirvo {
 namespace {
 
-// bzhi reads only the low byte of its index, so the count is limited first.
+// bzhi reads only the low byte of its index, so the count is limited first
+// (it may be negative for the upper half of a short chunk).
 __mmask32 FirstLanes(int count) {
-  return static_cast<__mmask32>(_bzhi_u32(~0u, static_cast<unsigned>(std::min(count, 32))));
+  return static_cast<__mmask32>(_bzhi_u32(~0u, static_cast<unsigned>(std::clamp(count, 0, 32))));
 }
 
 __m512i LoadBytesAsWords(const uint8_t* bytes, __mmask32 lanes) {
@@ -25,6 +26,7 @@ void SumFourByteRows(const SharpenRowInput<uint8_t>& in, uint16_t* sums) {
     sum = _mm512_add_epi16(sum, LoadBytesAsWords(in.rows[2] + e, lanes));
     sum = _mm512_add_epi16(sum, LoadBytesAsWords(in.rows[3] + e, lanes));
     _mm512_mask_storeu_epi16(sums + e, lanes, sum);
+    if (in.next != nullptr) _mm_prefetch(reinterpret_cast<const char*>(in.next + e), _MM_HINT_T0);
   }
 }
 
@@ -36,22 +38,49 @@ __m512i DivideByTen(__m512i value) {
 }
 
 // |amount| <= 128: a * difference and o + correction fit 16 bits.
+__m512i SharpenWords(const SharpenRowInput<uint8_t>& in, const uint16_t* sums, int e, __mmask32 lanes,
+                     __m512i a) {
+  const int p = in.elementsPerPixel;
+  const __m512i left = _mm512_add_epi16(_mm512_maskz_loadu_epi16(lanes, sums + e - 2 * p),
+                                        _mm512_maskz_loadu_epi16(lanes, sums + e - p));
+  const __m512i right = _mm512_add_epi16(_mm512_maskz_loadu_epi16(lanes, sums + e),
+                                         _mm512_maskz_loadu_epi16(lanes, sums + e + p));
+  const __m512i blurred = _mm512_srli_epi16(_mm512_add_epi16(left, right), 4);
+  const __m512i original = LoadBytesAsWords(in.centre + e, lanes);
+  const __m512i product = _mm512_mullo_epi16(_mm512_sub_epi16(original, blurred), a);
+  return _mm512_add_epi16(original, DivideByTen(product));
+}
+
+// 64 samples from e on (fewer at the row's end), limited to 0..255 by the
+// saturating pack, whose per-lane interleave the permute undoes.
+__m512i SharpenBytes(const SharpenRowInput<uint8_t>& in, const uint16_t* sums, int e, int count, __m512i a) {
+  const __m512i low = SharpenWords(in, sums, e, FirstLanes(count), a);
+  const __m512i high = SharpenWords(in, sums, e + 32, FirstLanes(count - 32), a);
+  return _mm512_maskz_permutexvar_epi64(0xFF, _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7),
+                                       _mm512_packus_epi16(low, high));
+}
+
+__mmask64 FirstBytes(int count) { return _bzhi_u64(~0ull, static_cast<unsigned>(std::min(count, 64))); }
+
 void SharpenBytesFromSums(const SharpenRowInput<uint8_t>& in, const uint16_t* sums, int amount) {
   const int p = in.elementsPerPixel;
   const int end = (in.width - 2) * p;
   const __m512i a = _mm512_set1_epi16(static_cast<int16_t>(amount));
-  const __m512i zero = _mm512_setzero_si512();
-  for (int e = 2 * p; e < end; e += 32) {
-    const __mmask32 lanes = FirstLanes(end - e);
-    const __m512i left = _mm512_add_epi16(_mm512_maskz_loadu_epi16(lanes, sums + e - 2 * p),
-                                          _mm512_maskz_loadu_epi16(lanes, sums + e - p));
-    const __m512i right = _mm512_add_epi16(_mm512_maskz_loadu_epi16(lanes, sums + e),
-                                           _mm512_maskz_loadu_epi16(lanes, sums + e + p));
-    const __m512i blurred = _mm512_srli_epi16(_mm512_add_epi16(left, right), 4);
-    const __m512i original = LoadBytesAsWords(in.centre + e, lanes);
-    const __m512i product = _mm512_mullo_epi16(_mm512_sub_epi16(original, blurred), a);
-    const __m512i value = _mm512_max_epi16(_mm512_add_epi16(original, DivideByTen(product)), zero);
-    _mm512_mask_cvtusepi16_storeu_epi8(in.output + e, lanes, value);
+  uint8_t* output = in.output;
+  int e = 2 * p;
+  // The first chunk ends on a cache line, so the later ones can stream whole lines.
+  const int head = static_cast<int>((64 - reinterpret_cast<uintptr_t>(output + e) % 64) % 64);
+  if (head > 0) {
+    const int count = std::min(head, end - e);
+    _mm512_mask_storeu_epi8(output + e, FirstBytes(count), SharpenBytes(in, sums, e, count, a));
+    e += count;
+  }
+  if (in.streaming) {
+    for (; e + 64 <= end; e += 64) _mm512_stream_si512(reinterpret_cast<__m512i*>(output + e), SharpenBytes(in, sums, e, 64, a));
+    _mm_sfence();
+  }
+  for (; e < end; e += 64) {
+    _mm512_mask_storeu_epi8(output + e, FirstBytes(end - e), SharpenBytes(in, sums, e, end - e, a));
   }
 }
 
