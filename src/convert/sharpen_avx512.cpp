@@ -18,15 +18,25 @@ __m512i LoadBytesAsWords(const uint8_t* bytes, __mmask32 lanes) {
   return _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(lanes, bytes));
 }
 
-void SumFourByteRows(const SharpenRowInput<uint8_t>& in, uint16_t* sums) {
+__m512i SumFourBytes(const uint8_t* const rows[4], int e, __mmask32 lanes) {
+  const __m512i upper = _mm512_add_epi16(LoadBytesAsWords(rows[0] + e, lanes), LoadBytesAsWords(rows[1] + e, lanes));
+  const __m512i lower = _mm512_add_epi16(LoadBytesAsWords(rows[2] + e, lanes), LoadBytesAsWords(rows[3] + e, lanes));
+  return _mm512_add_epi16(upper, lower);
+}
+
+void SumFourByteRows(const SharpenRowInput<uint8_t>& in, uint16_t* __restrict__ sums) {
   const int count = (in.width - 1) * in.elementsPerPixel;
-  for (int e = 0; e < count; e += 32) {
+  // Local copies: the stores to `sums` must not make the compiler reload them.
+  const uint8_t* const rows[4] = {in.rows[0], in.rows[1], in.rows[2], in.rows[3]};
+  const char* const next = reinterpret_cast<const char*>(in.next);
+  int e = 0;
+  for (; e + 32 <= count; e += 32) {
+    _mm512_storeu_si512(sums + e, SumFourBytes(rows, e, ~__mmask32{0}));
+    if (next != nullptr) _mm_prefetch(next + e, _MM_HINT_T0);
+  }
+  if (e < count) {
     const __mmask32 lanes = FirstLanes(count - e);
-    __m512i sum = _mm512_add_epi16(LoadBytesAsWords(in.rows[0] + e, lanes), LoadBytesAsWords(in.rows[1] + e, lanes));
-    sum = _mm512_add_epi16(sum, LoadBytesAsWords(in.rows[2] + e, lanes));
-    sum = _mm512_add_epi16(sum, LoadBytesAsWords(in.rows[3] + e, lanes));
-    _mm512_mask_storeu_epi16(sums + e, lanes, sum);
-    if (in.next != nullptr) _mm_prefetch(reinterpret_cast<const char*>(in.next + e), _MM_HINT_T0);
+    _mm512_mask_storeu_epi16(sums + e, lanes, SumFourBytes(rows, e, lanes));
   }
 }
 
