@@ -91,7 +91,8 @@ void StoreRow(const PixelWalk& walk, int row, const Sample* output, int channels
 constexpr size_t kStreamingBytes = size_t{32} << 20;
 
 bool OutgrowsTheCache(const PixelWalk& walk) {
-  return static_cast<size_t>(walk.rect.Width()) * walk.destinationStep * walk.rect.Height() >= kStreamingBytes;
+  const size_t rowBytes = static_cast<size_t>(walk.rect.Width()) * walk.destinationStep;
+  return rowBytes * walk.rect.Height() >= kStreamingBytes;
 }
 
 template <typename Sample>

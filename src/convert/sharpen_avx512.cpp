@@ -19,8 +19,10 @@ __m512i LoadBytesAsWords(const uint8_t* bytes, __mmask32 lanes) {
 }
 
 __m512i SumFourBytes(const uint8_t* const rows[4], int e, __mmask32 lanes) {
-  const __m512i upper = _mm512_add_epi16(LoadBytesAsWords(rows[0] + e, lanes), LoadBytesAsWords(rows[1] + e, lanes));
-  const __m512i lower = _mm512_add_epi16(LoadBytesAsWords(rows[2] + e, lanes), LoadBytesAsWords(rows[3] + e, lanes));
+  const __m512i upper =
+      _mm512_add_epi16(LoadBytesAsWords(rows[0] + e, lanes), LoadBytesAsWords(rows[1] + e, lanes));
+  const __m512i lower =
+      _mm512_add_epi16(LoadBytesAsWords(rows[2] + e, lanes), LoadBytesAsWords(rows[3] + e, lanes));
   return _mm512_add_epi16(upper, lower);
 }
 
@@ -67,7 +69,7 @@ __m512i SharpenBytes(const SharpenRowInput<uint8_t>& in, const uint16_t* sums, i
   const __m512i low = SharpenWords(in, sums, e, FirstLanes(count), a);
   const __m512i high = SharpenWords(in, sums, e + 32, FirstLanes(count - 32), a);
   return _mm512_maskz_permutexvar_epi64(0xFF, _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7),
-                                       _mm512_packus_epi16(low, high));
+                                        _mm512_packus_epi16(low, high));
 }
 
 __mmask64 FirstBytes(int count) { return _bzhi_u64(~0ull, static_cast<unsigned>(std::min(count, 64))); }
@@ -86,7 +88,8 @@ void SharpenBytesFromSums(const SharpenRowInput<uint8_t>& in, const uint16_t* su
     e += count;
   }
   if (in.streaming) {
-    for (; e + 64 <= end; e += 64) _mm512_stream_si512(reinterpret_cast<__m512i*>(output + e), SharpenBytes(in, sums, e, 64, a));
+    for (; e + 64 <= end; e += 64)
+      _mm512_stream_si512(reinterpret_cast<__m512i*>(output + e), SharpenBytes(in, sums, e, 64, a));
     _mm_sfence();
   }
   for (; e < end; e += 64) {

@@ -156,8 +156,8 @@ TEST_F(SharpenTest, EveryWidthAroundTheVectorLengthsAndEveryAmount) {
         const int height = 5 + width % 3;
         const int32_t amount = width % 31;
         Compare(variant.kernels.bgr8, width, height, step, 1, amount, {0, 0, width, height}, 0, 0, 255);
-        Compare(variant.kernels.bgr8, width + 3, height + 2, step, 1, 30 - amount, {2, 1, width + 2, height + 1},
-                1, 3, 255);
+        Compare(variant.kernels.bgr8, width + 3, height + 2, step, 1, 30 - amount,
+                {2, 1, width + 2, height + 1}, 1, 3, 255);
       }
     }
   }
