@@ -87,6 +87,14 @@ void StoreRow(const PixelWalk& walk, int row, const Sample* output, int channels
   }
 }
 
+// Beyond this many written bytes a frame would only evict what the next stage reads.
+constexpr size_t kStreamingBytes = size_t{32} << 20;
+
+bool OutgrowsTheCache(const PixelWalk& walk) {
+  const size_t rowBytes = static_cast<size_t>(walk.rect.Width()) * walk.destinationStep;
+  return rowBytes * walk.rect.Height() >= kStreamingBytes;
+}
+
 template <typename Sample>
 struct SharpenPlan {
   int width;
@@ -140,6 +148,7 @@ int Sharpen(const PixelWalk& walk, void* parameter, int channels, RowFunction sh
   const bool narrow = std::abs(amount) <= (Top == 255 ? 128 : 31);
   const SharpenPlan<Sample> plan = PlanRows<Sample>(walk);
   const bool direct = WritesRowsDirectly(walk, channels, sizeof(Sample));
+  const bool streaming = OutgrowsTheCache(walk);
   if (plan.inPlace) {
     for (int row = walk.rect.top; row < walk.rect.top + 4; ++row) KeepOriginal(walk, plan, row);
   }
@@ -152,6 +161,8 @@ int Sharpen(const PixelWalk& walk, void* parameter, int channels, RowFunction sh
                                output,
                                plan.width,
                                plan.p};
+    in.streaming = direct && streaming;
+    if (y + 2 < walk.rect.bottom) in.next = SourceRowOf<Sample>(walk, y + 2);
     sharpenRow(in, plan.sums, amount, narrow);
     if (!direct) StoreRow(walk, y, plan.output, channels, plan.p);
     if (plan.inPlace && y + 2 <= walk.rect.bottom - 1) KeepOriginal(walk, plan, y + 2);

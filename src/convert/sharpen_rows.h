@@ -17,6 +17,10 @@ struct SharpenRowInput {
   Sample* output;  // element 0 is column 0; columns 0, 1 are not written
   int width;       // pixels
   int elementsPerPixel;
+  // Whole cache lines of the output may bypass the cache: the frame outgrows it.
+  bool streaming = false;
+  // The source row the next call adds, to fetch while this one runs; may be null.
+  const Sample* next = nullptr;
 };
 
 // Sharpens one row; `sums` holds (width - 1) * elementsPerPixel sums (16-bit

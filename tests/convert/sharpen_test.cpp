@@ -147,6 +147,57 @@ TEST_F(SharpenTest, InPlaceEqualsSharpeningFromACopy) {
   }
 }
 
+TEST_F(SharpenTest, EveryWidthAroundTheVectorLengthsAndEveryAmount) {
+  for (const Variant& variant : Variants()) {
+    if (!variant.usable) continue;
+    SCOPED_TRACE(variant.name);
+    for (int step : {3, 4}) {
+      for (int width = 5; width <= 80; ++width) {
+        const int height = 5 + width % 3;
+        const int32_t amount = width % 31;
+        Compare(variant.kernels.bgr8, width, height, step, 1, amount, {0, 0, width, height}, 0, 0, 255);
+        Compare(variant.kernels.bgr8, width + 3, height + 2, step, 1, 30 - amount,
+                {2, 1, width + 2, height + 1}, 1, 3, 255);
+      }
+    }
+  }
+}
+
+TEST_F(SharpenTest, InPlaceEqualsSharpeningFromACopyAtEveryWidth) {
+  for (const Variant& variant : Variants()) {
+    if (!variant.usable) continue;
+    for (int step : {3, 4}) {
+      for (int width = 5; width <= 80; ++width) {
+        const TestImage original = RandomImage(width, 7, step, random_);
+        TestImage fromCopy = original;
+        TestImage inPlace = original;
+        ValueBlock block{width % 31};
+        ASSERT_EQ(RunKernel(variant.kernels.bgr8, fromCopy, original, {0, 0, width, 7}, 0, 0, &block), 1);
+        ASSERT_EQ(RunKernel(variant.kernels.bgr8, inPlace, inPlace, {0, 0, width, 7}, 0, 0, &block), 1);
+        ASSERT_EQ(inPlace.bytes, fromCopy.bytes) << variant.name << " step " << step << " width " << width;
+      }
+    }
+  }
+}
+
+// Frames this large take the streaming stores; they must write what the scalar kernel writes.
+TEST_F(SharpenTest, FrameBeyondTheCacheEqualsTheScalarKernel) {
+  constexpr int kWidth = 4099;
+  constexpr int kHeight = 2731;
+  const TestImage source = RandomImage(kWidth, kHeight, 3, random_);
+  TestImage start = source;
+  for (uint8_t& byte : start.bytes) byte = static_cast<uint8_t>(~byte);
+  TestImage expected = start;
+  ValueBlock block{17};
+  ASSERT_EQ(RunKernel(SharpenBgr8, expected, source, {0, 0, kWidth, kHeight}, 0, 0, &block), 1);
+  for (const Variant& variant : Variants()) {
+    if (!variant.usable) continue;
+    TestImage actual = start;
+    ASSERT_EQ(RunKernel(variant.kernels.bgr8, actual, source, {0, 0, kWidth, kHeight}, 0, 0, &block), 1);
+    EXPECT_TRUE(actual.bytes == expected.bytes) << variant.name;
+  }
+}
+
 TEST(SelectSharpenKernels, NeedsVbmiForTheAvx512Variant) {
   EXPECT_EQ(SelectSharpenKernels(0).bgr8, SharpenBgr8);
   EXPECT_EQ(SelectSharpenKernels(kFeatureAvx2).bgr8, SharpenBgr8Avx2);
