@@ -72,7 +72,10 @@ __m512i SharpenBytes(const SharpenRowInput<uint8_t>& in, const uint16_t* sums, i
                                         _mm512_packus_epi16(low, high));
 }
 
-__mmask64 FirstBytes(int count) { return _bzhi_u64(~0ull, static_cast<unsigned>(std::min(count, 64))); }
+// Plain shifts rather than BZHI, whose 64-bit form 32-bit x86 lacks.
+__mmask64 FirstBytes(int count) {
+  return count >= 64 ? ~__mmask64{0} : (__mmask64{1} << std::max(count, 0)) - 1;
+}
 
 void SharpenBytesFromSums(const SharpenRowInput<uint8_t>& in, const uint16_t* sums, int amount) {
   const int p = in.elementsPerPixel;
