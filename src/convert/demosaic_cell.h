@@ -20,6 +20,47 @@ enum BayerCellKind : int {
   kCellGreenRedInRow = 3,  // G with R at (x − 1, y)
 };
 
+struct GainFactors {
+  int32_t red = 0;
+  int32_t blue = 0;
+};
+
+// Green pair average and the two 16-weight sums of one output pixel.
+struct CellSums {
+  int32_t green = 0;
+  int32_t redSum = 0;
+  int32_t blueSum = 0;
+};
+
+// One interior row as the vector kernels see it: `rows` point at the first
+// interior column in rows y − 2, y − 1, y, y + 1.
+template <typename Sample>
+struct InnerRowJob {
+  const Sample* rows[4];
+  uint8_t* output;
+  int32_t count;
+  int rowPhase;
+  int columnPhase;  // of the first pixel
+  GainFactors factors;
+  int outputBytesPerPixel;
+};
+
+template <typename Sample>
+using InnerRowFunction = void (*)(const InnerRowJob<Sample>&);
+
+// The border kernel with `middle` writing the long middle parts of its four
+// full-width rows (in demosaic.cpp, for uint8_t and uint16_t samples).
+template <typename Sample>
+int DemosaicBorderWithRows(uint8_t* destination, const uint8_t* source, const KernelRect& rect,
+                           int destinationX, int destinationY, int destinationBytesPerPixel,
+                           int sourceBytesPerPixel, int destinationStride, int sourceStride,
+                           void* parameter, InnerRowFunction<Sample> middle);
+
+// Internal linkage for the code below: the files built for wider instruction
+// sets include it too, and their copies must never stand in for the baseline
+// ones at link time.
+namespace {
+
 constexpr int RowPhaseOfMode(int32_t bayerMode) { return bayerMode & 1; }
 constexpr int ColumnPhaseOfMode(int32_t bayerMode) { return (bayerMode >> 1) & 1; }
 constexpr int CellKindOf(int rowPhase, int columnPhase) { return (rowPhase << 1) | columnPhase; }
@@ -31,21 +72,9 @@ inline int32_t GainFactor(int32_t gain) {
   return static_cast<int32_t>(std::trunc(bounded * 1.28));
 }
 
-struct GainFactors {
-  int32_t red = 0;
-  int32_t blue = 0;
-};
-
 inline GainFactors GainFactorsOf(const BayerBlock& block) {
   return {GainFactor(block.gainRed), GainFactor(block.gainBlue)};
 }
-
-// Green pair average and the two 16-weight sums of one output pixel.
-struct CellSums {
-  int32_t green = 0;
-  int32_t redSum = 0;
-  int32_t blueSum = 0;
-};
 
 inline uint32_t LoadSample(const uint8_t* row, int32_t column) { return row[column]; }
 inline uint32_t LoadSample(const uint16_t* row, int32_t column) { return row[column]; }
@@ -123,19 +152,6 @@ void StorePixel(uint8_t* pixel, const CellSums& sums, GainFactors factors) {
   }
 }
 
-// One interior row as the vector kernels see it: `rows` point at the first
-// interior column in rows y − 2, y − 1, y, y + 1.
-template <typename Sample>
-struct InnerRowJob {
-  const Sample* rows[4];
-  uint8_t* output;
-  int32_t count;
-  int rowPhase;
-  int columnPhase;  // of the first pixel
-  GainFactors factors;
-  int outputBytesPerPixel;
-};
-
 // Validates the arguments and hands each interior row, with the toggled
 // phases, to `processRow`. Returns the kernel's result.
 template <typename Sample, typename RowFunction>
@@ -170,17 +186,6 @@ int ForEachInnerRow(uint8_t* destination, const uint8_t* source, const KernelRec
   }
   return 1;
 }
-
-template <typename Sample>
-using InnerRowFunction = void (*)(const InnerRowJob<Sample>&);
-
-// The border kernel with `middle` writing the long middle parts of its four
-// full-width rows (in demosaic.cpp, for uint8_t and uint16_t samples).
-template <typename Sample>
-int DemosaicBorderWithRows(uint8_t* destination, const uint8_t* source, const KernelRect& rect,
-                           int destinationX, int destinationY, int destinationBytesPerPixel,
-                           int sourceBytesPerPixel, int destinationStride, int sourceStride,
-                           void* parameter, InnerRowFunction<Sample> middle);
 
 template <int kFirstKind, int kSecondKind, typename Sample>
 void InnerPixelPairs(const InnerRowJob<Sample>& job, int32_t first, int32_t end) {
@@ -217,5 +222,7 @@ void InnerPixelsPlain(const InnerRowJob<Sample>& job, int32_t first, int32_t end
       return InnerPixelPairs<kCellGreenRedInRow, kCellRed>(job, first, end);
   }
 }
+
+}  // namespace
 
 }  // namespace zirvo

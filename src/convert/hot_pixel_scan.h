@@ -9,6 +9,10 @@
 
 namespace zirvo {
 
+// Internal linkage: the files built for wider instruction sets include these
+// too, and their copies must never stand in for the baseline ones at link time.
+namespace {
+
 constexpr int kDefaultHotPixelThreshold = 30;
 constexpr int kHotPixelColourLimit = 30;
 
@@ -107,5 +111,7 @@ bool PrepareHotPixelArea(uint8_t* destination, const uint8_t* source, const Kern
   area->colourLimit = kHotPixelColourLimit * kScale;
   return area->width > 4 && area->height > 4;
 }
+
+}  // namespace
 
 }  // namespace zirvo

@@ -8,6 +8,10 @@
 
 namespace zirvo {
 
+// Internal linkage: the files built for wider instruction sets include these
+// too, and their copies must never stand in for the baseline ones at link time.
+namespace {
+
 inline uint8_t* PixelAt(uint8_t* base, int row, int stride, int column, int bytesPerPixel) {
   return base + static_cast<ptrdiff_t>(row) * stride +
          static_cast<ptrdiff_t>(column) * bytesPerPixel;
@@ -40,5 +44,7 @@ inline void StoreSample16(uint8_t* at, uint32_t value) {
 // Three bytes of a little-endian 32-bit value; all but the last pixel of a
 // row may store four, the fourth being overwritten by the next pixel.
 inline void StoreFourBytes(uint8_t* at, uint32_t value) { std::memcpy(at, &value, 4); }
+
+}  // namespace
 
 }  // namespace zirvo
