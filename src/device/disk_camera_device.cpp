@@ -330,8 +330,11 @@ void DiskCameraDevice::ReadOnePass(int& intervalFrames, uint32_t& intervalStart)
     MarkFailed();
     return;
   }
-  const int sequence = frameCounter_.fetch_add(1) + 1;
+  // Publish before counting: whoever sees the counter at n finds frame n in
+  // a slot. Only this thread advances the counter.
+  const int sequence = frameCounter_.load() + 1;
   slots_.Publish(target, sequence, geometry, bytes);
+  frameCounter_.store(sequence);
   if (singleShot) {
     TransferState expected = TransferState::SingleShot;
     state_.compare_exchange_strong(expected, TransferState::Stopping);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -691,6 +692,28 @@ TEST_F(FrameTransferTest, ConsumerCopiesNeverMeetTheProducersWrites) {
   }
   device_->StopStreaming();
   EXPECT_EQ(taken, LastServedFrame());
+}
+
+// The counter is how callers learn that a frame arrived: once it reads n,
+// frame n is there to be taken, however the two threads interleave.
+TEST_F(FrameTransferTest, CountedFrameIsAlwaysThereToTake) {
+  OpenSmallWindow();
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  std::vector<uint8_t> taken(64 * 48);
+  int behind = 0;
+  for (int copy = 0; copy < 2000; ++copy) {
+    // A tight spin: the consumer must act the moment the counter moves.
+    const int before = device_->GetFrameCounter();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    int counted = before;
+    while ((counted = device_->GetFrameCounter()) == before) {
+      ASSERT_LT(std::chrono::steady_clock::now(), end);
+    }
+    device_->TakeLatestFrame(taken.data(), int(taken.size()), 0, 0);
+    if (device_->GetLastTaken() < counted) ++behind;
+  }
+  device_->StopStreaming();
+  EXPECT_EQ(behind, 0);
 }
 
 // --- Frame rate ---------------------------------------------------------------
