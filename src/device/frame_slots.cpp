@@ -28,6 +28,7 @@ void FrameSlots::Release() {
   }
   capacity_ = 0;
   copying_.store(kNoSlot);
+  published_.store(false);
 }
 
 int FrameSlots::NewestIndex() const {
@@ -72,6 +73,7 @@ void FrameSlots::Publish(int slot, int sequence, const FrameGeometry& geometry, 
   slots_[slot].geometry = geometry;
   slots_[slot].bytesRead = bytesRead;
   slots_[slot].sequence.store(sequence);
+  published_.store(true);
 }
 
 int FrameSlots::MarkNewest(int& sequence) {
@@ -79,8 +81,10 @@ int FrameSlots::MarkNewest(int& sequence) {
     const int newest = NewestIndex();
     const int seen = slots_[newest].sequence.load();
     // Before the first frame a slot being filled also reads 0, so the check
-    // below could not tell it from an empty one.
+    // below could not tell it from an empty one. After it, a scan that saw
+    // only zeros raced the producer through two refills and looks again.
     if (seen <= 0) {
+      if (published_.load()) continue;
       sequence = 0;
       return kNoSlot;
     }

@@ -70,6 +70,9 @@ class FrameSlots {
   // The slot the consumer copies from, kNoSlot when none; written by the
   // consumer, read by the producer.
   std::atomic<int> copying_{kNoSlot};
+  // Set by the first publish after allocation: from then on some slot always
+  // holds a frame, even when a scan of the three happened to miss it.
+  std::atomic<bool> published_{false};
 };
 
 }  // namespace zirvo

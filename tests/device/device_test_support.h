@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -64,6 +65,26 @@ class SimulatedCameraTest : public ::testing::Test {
  private:
   platform::Clock* previousClock_ = nullptr;
   std::vector<ZirvoSimCamera*> cameras_;
+};
+
+// Time that stands still until the test moves it. Sleeping only yields and is
+// counted, so a test can tell that a thread is waiting and end the wait when it
+// chooses, however slowly the threads run.
+class HeldClock : public platform::Clock {
+ public:
+  explicit HeldClock(uint32_t start = 1000) : now_(start) {}
+  uint32_t TimeGetTime() override { return now_.load(); }
+  uint32_t GetTickCount() override { return now_.load(); }
+  void Sleep(uint32_t) override {
+    sleeps_.fetch_add(1);
+    std::this_thread::yield();
+  }
+  void Advance(uint32_t milliseconds) { now_.fetch_add(milliseconds); }
+  uint64_t Sleeps() const { return sleeps_.load(); }
+
+ private:
+  std::atomic<uint32_t> now_;
+  std::atomic<uint64_t> sleeps_{0};
 };
 
 inline std::vector<ZirvoSimExchange> ReadLog(ZirvoSimCamera* camera) {

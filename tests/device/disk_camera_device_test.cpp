@@ -272,8 +272,18 @@ class FrameTransferTest : public device_test::SimulatedCameraTest {
     return frame;
   }
 
+  // From here on time moves only when the test advances `held_`; it stays
+  // installed until the fixture's teardown puts the previous clock back.
+  void HoldClock() { platform::SetClock(&held_); }
+
+  // True once some thread has slept on the held clock since `before`.
+  bool SleptSince(uint64_t before) {
+    return Eventually([&] { return held_.Sleeps() > before; });
+  }
+
   ZirvoSimCamera* camera_ = nullptr;
   std::unique_ptr<Model7730Device> device_;
+  device_test::HeldClock held_;
 };
 
 TEST_F(FrameTransferTest, StopOnIdleDeviceReturnsAtOnce) {
@@ -333,7 +343,7 @@ TEST_F(FrameTransferTest, FramesFillSlotsOneTwoZeroInTurn) {
   OpenSmallWindow();
   ASSERT_EQ(device_->StartStreaming(), 0);
   ASSERT_TRUE(FramesArrive(7));
-  device_->PauseTransfer();
+  ASSERT_EQ(device_->PauseTransfer(), 1);
   std::vector<int> sequences;
   for (int slot = 0; slot < 3; ++slot) sequences.push_back(device_->GetSlotSequence(slot));
   for (int slot = 0; slot < 3; ++slot) {
@@ -368,10 +378,10 @@ TEST_F(FrameTransferTest, StatusAfterTakingIsTwoUntilAnotherFrameCompletes) {
   OpenStallingCamera();
   ASSERT_EQ(device_->StartStreaming(), 0);
   ASSERT_TRUE(FramesArrive(1));
+  // Once the stalled read moves the clock, every frame before it is counted.
+  const uint32_t start = clock_.TimeGetTime();
   ZirvoSim_SetStall(camera_, 1);
-  // Let a read that began before the stall finish.
-  const int before = device_->GetFrameCounter();
-  Eventually([&] { return device_->GetFrameCounter() > before; }, std::chrono::milliseconds(50));
+  ASSERT_TRUE(Eventually([&] { return clock_.TimeGetTime() != start; }));
   std::vector<uint8_t> taken(64 * 48);
   device_->TakeLatestFrame(taken.data(), int(taken.size()), 0, 0);
   EXPECT_EQ(device_->GetFrameStatus(), 2);
@@ -607,12 +617,12 @@ TEST_F(FrameTransferTest, PauseOfIdleTransferChangesNothing) {
 }
 
 TEST_F(FrameTransferTest, UnacknowledgedPauseGivesUpAndStreamingGoesOn) {
-  OpenSmallWindow();
+  OpenStallingCamera();
   ASSERT_EQ(device_->StartStreaming(), 0);
   ASSERT_TRUE(FramesArrive(1));
-  // A frame that takes a minute; the camera's waiting moves the manual clock.
+  // A frame read held until the test lets it go: nothing acknowledges a pause.
   const uint32_t start = clock_.TimeGetTime();
-  ZirvoSim_SetSlowFrames(camera_, 1, 60000);
+  ZirvoSim_SetStall(camera_, 1);
   ASSERT_TRUE(Eventually([&] { return clock_.TimeGetTime() - start > 100; }));
   ZirvoSim_ClearLog(camera_);
   const int framesBefore = device_->GetFrameCounter();
@@ -621,6 +631,7 @@ TEST_F(FrameTransferTest, UnacknowledgedPauseGivesUpAndStreamingGoesOn) {
   EXPECT_EQ(device_->GetTransferState(), TransferState::Streaming);
   for (const std::vector<int>& header : CommandHeaders(camera_)) EXPECT_NE(header[0], 0x20);
   EXPECT_EQ(ZirvoSim_GetRegister(camera_, 0x305E), -1);
+  ZirvoSim_SetStall(camera_, 0);
   EXPECT_TRUE(FramesArrive(framesBefore + 2));
   device_->StopStreaming();
 }
@@ -642,16 +653,23 @@ TEST_F(FrameTransferTest, ReadFailingDuringAPauseAbandonsTheRegisterChange) {
   OpenStallingCamera();
   ASSERT_EQ(device_->StartStreaming(), 0);
   ASSERT_TRUE(FramesArrive(1));
-  // The next frame read blocks until the camera is unplugged under the pause.
-  const uint32_t start = clock_.TimeGetTime();
+  // The next frame read blocks until the camera is unplugged under the pause,
+  // and the pause lasts until the test moves the held clock.
+  HoldClock();
   ZirvoSim_SetStall(camera_, 1);
-  ASSERT_TRUE(Eventually([&] { return clock_.TimeGetTime() - start > 50; }));
+  ASSERT_TRUE(SleptSince(0));
+  std::atomic<bool> sawPause{false};
+  std::atomic<bool> sawFailure{false};
   std::thread unplug([&] {
-    Eventually([&] { return device_->GetTransferState() == TransferState::Paused; });
+    sawPause = Eventually([&] { return device_->GetTransferState() == TransferState::Paused; });
     ZirvoSim_Unplug(camera_);
+    sawFailure = Eventually([&] { return device_->GetFrameStatus() == 1; });
+    held_.Advance(1000);
   });
   const int windowResult = device_->SetCaptureWindow(0, 0, 32, 24, 0);
   unplug.join();
+  EXPECT_TRUE(sawPause.load());
+  EXPECT_TRUE(sawFailure.load());
   EXPECT_EQ(windowResult, 20);
   int width = 0;
   device_->GetCaptureWindow(nullptr, nullptr, &width, nullptr, nullptr);
@@ -662,20 +680,29 @@ TEST_F(FrameTransferTest, ReadFailingDuringAPauseAbandonsTheRegisterChange) {
 
 TEST_F(FrameTransferTest, PauseIsRefusedWhileAnotherWaits) {
   OpenCamera();
-  // Nothing acknowledges here, so the first wait runs its full second.
-  const uint32_t start = clock_.TimeGetTime();
+  // Nothing acknowledges here; the first wait lasts until the test ends it.
+  HoldClock();
+  const uint32_t start = held_.TimeGetTime();
   std::atomic<bool> firstEnded{false};
   int firstResult = -1;
   std::thread first([&] {
     firstResult = device_->WaitPauseAck();
     firstEnded.store(true);
   });
-  ASSERT_TRUE(Eventually([&] { return clock_.TimeGetTime() - start >= 2; }));
-  EXPECT_EQ(device_->WaitPauseAck(), 0);
+  ASSERT_TRUE(SleptSince(0));
+  // The refusal comes at once: held time would never end a wait of its own.
+  std::atomic<int> secondResult{-1};
+  std::thread second([&] { secondResult = device_->WaitPauseAck(); });
+  const bool refusedAtOnce = Eventually([&] { return secondResult.load() != -1; });
+  EXPECT_TRUE(refusedAtOnce);
   EXPECT_FALSE(firstEnded.load());
+  held_.Advance(1000);
   first.join();
+  if (!refusedAtOnce) held_.Advance(1000);
+  second.join();
+  EXPECT_EQ(secondResult.load(), 0);
   EXPECT_EQ(firstResult, 0);
-  EXPECT_GE(clock_.TimeGetTime() - start, 1000u);
+  EXPECT_GE(held_.TimeGetTime() - start, 1000u);
 }
 
 TEST_F(FrameTransferTest, ConsumerCopiesNeverMeetTheProducersWrites) {

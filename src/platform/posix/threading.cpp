@@ -23,8 +23,13 @@ uint32_t TakeThreadId() {
   return id;
 }
 
-// Real time a finite wait under a replaced clock lingers per step of that clock.
+// Real time a finite wait under a replaced clock lingers per step of that
+// clock: a whole millisecond over its first quarter second, so that a wait
+// which alone drives the clock still gives a busy or slowed thread real time
+// to answer; a tenth of that afterwards, so that long time-outs stay quick.
+constexpr auto kReplacedClockFirstStep = std::chrono::microseconds(1000);
 constexpr auto kReplacedClockStep = std::chrono::microseconds(100);
+constexpr auto kReplacedClockFirstSteps = std::chrono::milliseconds(250);
 
 }  // namespace
 
@@ -125,6 +130,7 @@ bool WaitOnSystemClock(std::unique_lock<std::mutex>& lock, std::condition_variab
 // the clock be put back meanwhile, the rest is waited on the system clock.
 bool WaitOnReplacedClock(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
                          const bool& signalled, uint32_t milliseconds) {
+  const auto firstStepsEnd = std::chrono::steady_clock::now() + kReplacedClockFirstSteps;
   uint32_t waited = 0;
   uint32_t last = CurrentClock().TimeGetTime();
   while (!signalled) {
@@ -139,7 +145,9 @@ bool WaitOnReplacedClock(std::unique_lock<std::mutex>& lock, std::condition_vari
     lock.unlock();
     clock.Sleep(1);
     lock.lock();
-    if (!signalled) changed.wait_for(lock, kReplacedClockStep);
+    if (signalled) break;
+    const bool early = std::chrono::steady_clock::now() < firstStepsEnd;
+    changed.wait_for(lock, early ? kReplacedClockFirstStep : kReplacedClockStep);
   }
   return true;
 }
