@@ -151,7 +151,7 @@ TEST(ManualResetEventTest, ManualClockWaitGivesASlowAnswerRealTime) {
   testing::ScopedManualClock scoped;
   ManualResetEvent event;
   std::thread slow([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(230));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     event.Set();
   });
   EXPECT_TRUE(event.Wait(1000));

@@ -24,12 +24,12 @@ uint32_t TakeThreadId() {
 }
 
 // Real time a finite wait under a replaced clock lingers per step of that
-// clock: a whole millisecond over its first quarter second, so that a wait
-// which alone drives the clock still gives a busy or slowed thread real time
-// to answer; a tenth of that afterwards, so that long time-outs stay quick.
+// clock: a whole millisecond over its first half second, so that a wait which
+// alone drives the clock still gives a busy or slowed thread real time to
+// answer; a tenth of that afterwards, so that long time-outs stay quick.
 constexpr auto kReplacedClockFirstStep = std::chrono::microseconds(1000);
 constexpr auto kReplacedClockStep = std::chrono::microseconds(100);
-constexpr auto kReplacedClockFirstSteps = std::chrono::milliseconds(250);
+constexpr auto kReplacedClockFirstSteps = std::chrono::milliseconds(500);
 
 }  // namespace
 

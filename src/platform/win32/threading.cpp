@@ -97,10 +97,10 @@ namespace {
 // other threads sleeping on the same manual clock share one time line. Should
 // the clock be put back meanwhile, the rest is waited on the system clock.
 bool WaitOnReplacedClock(HANDLE handle, uint32_t milliseconds) {
-  // Over its first quarter second the wait lingers a real millisecond per
-  // step, so that a wait which alone drives the clock still gives a busy or
-  // slowed thread real time to answer; afterwards it only yields.
-  const auto firstStepsEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
+  // Over its first half second the wait lingers a real millisecond per step,
+  // so that a wait which alone drives the clock still gives a busy or slowed
+  // thread real time to answer; afterwards it only yields.
+  const auto firstStepsEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
   uint32_t waited = 0;
   uint32_t last = CurrentClock().TimeGetTime();
   while (::WaitForSingleObject(handle, 0) != WAIT_OBJECT_0) {
