@@ -10,6 +10,7 @@
 #include <string>
 
 #include "ZirvoSdk_USB3_7730QX.h"
+#include "convert/pipeline.h"
 #include "convert/processor.h"
 #include "instance/dialog_refresh.h"
 #include "instance/error_store.h"
@@ -116,6 +117,18 @@ class CameraInstance {
   void RefreshFilterSheet();
   void RefreshExposureBoxes();
 
+  // Frame conversion (frame_conversion.cpp).
+  // PrepareConversion: call from the preparation of acquisition once the raw
+  // and output bitmaps of `colorMode` have their size, in place of making the
+  // work copy there: it makes the work copy in the output bitmap's format and
+  // chooses the kernels. 0 when that fails (the caller records error 5).
+  // ConvertFrame: call once per frame after the rows were repacked and
+  // mirrored (capture thread, snapshot), never from two threads at once;
+  // converts in the colour mode of the last PrepareConversion, runs automatic
+  // exposure, stores what the frame measured and refreshes open dialogs.
+  int PrepareConversion(int colorMode);
+  void ConvertFrame();
+
   void RecordError(int code) { errors_.RecordError(code); }
   int PopError() { return errors_.PopError(); }
 
@@ -184,6 +197,11 @@ class CameraInstance {
   std::atomic<int32_t> frameRateTimes10_{0};
   int32_t framesSinceRateUpdate_ = 0;
   uint32_t rateUpdateTime_;
+
+  // Frame conversion: set up by PrepareConversion on the caller's thread while
+  // no capture thread runs, then used by ConvertFrame only.
+  std::unique_ptr<ConversionPipeline> pipeline_;
+  int32_t conversionColorMode_ = 0;
 
   ErrorStore errors_;
   bool settingsLoaded_ = false;
