@@ -220,8 +220,8 @@ void ConversionPipeline::FilterOutput(FrameBitmap& output, const FrameBitmap* mo
   const int32_t height = output.Height();
   int32_t band = bandRows_;
   if (band < 0) band = static_cast<int32_t>(std::max<int64_t>(2, kBandBytes / output.Stride()));
-  if (band == 0 || band >= height) band = height;
-  band = std::max(2, band & ~1);
+  // Bands start on even rows, where the Bayer phase of the whole frame is.
+  band = band == 0 || band >= height ? height : std::max(2, band & ~1);
   const int32_t bayerMode = filter[kFilterBayerMode];
 
   // Every stage but the sharpening works pixel by pixel, so a band may pass
