@@ -189,9 +189,11 @@ struct ModeFrames {
   ConversionBitmaps bitmaps;
 };
 
-void RunPipeline(benchmark::State& state, int mode, bool all) {
+// bandRows < 0: the pipeline's own bands; 0: every stage over the whole frame.
+void RunPipeline(benchmark::State& state, int mode, bool all, int bandRows) {
   ModeFrames frames(mode);
   ConversionPipeline pipeline(BenchProcessor());
+  if (bandRows >= 0) pipeline.SetBandRows(bandRows);
   FrameSettings settings;
   settings.filter = BenchFilter(all);
   settings.colorMode = mode;
@@ -232,9 +234,12 @@ const bool kPipelineRegistered = [] {
     for (bool all : {false, true}) {
       const std::string name =
           "Pipeline/" + std::to_string(kModeBits[mode]) + (all ? "/all" : "/neutral");
-      benchmark::RegisterBenchmark(name.c_str(), RunPipeline, mode, all)->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark(name.c_str(), RunPipeline, mode, all, -1)->Unit(benchmark::kMillisecond);
     }
   }
+  // The same stages one whole frame after another, for the gain of the bands.
+  benchmark::RegisterBenchmark("Pipeline/24/all/whole-frames", RunPipeline, kColorMode24, true, 0)
+      ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("AutoIris/8", RunAutoIris, 8)->Unit(benchmark::kMicrosecond);
   benchmark::RegisterBenchmark("AutoIris/16", RunAutoIris, 16)->Unit(benchmark::kMicrosecond);
   return true;
