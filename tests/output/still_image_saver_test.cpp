@@ -48,7 +48,7 @@ std::unique_ptr<FrameBitmap> RandomFrame(int32_t width, int32_t height, int bits
   return frame;
 }
 
-const uint8_t* Pixel(const FrameBitmap& frame, int32_t row, int32_t x) {
+[[maybe_unused]] const uint8_t* Pixel(const FrameBitmap& frame, int32_t row, int32_t x) {
   return frame.Pixels() + static_cast<std::size_t>(row) * frame.Stride() +
          static_cast<std::size_t>(x) * frame.BytesPerPixel();
 }
@@ -68,7 +68,7 @@ std::string Describe(int32_t width, int32_t height, int bits) {
 
 // The samples that a format must hold for one source pixel, as read back:
 // gray first, or R, G, B (and A).
-std::vector<uint32_t> JpegSamples(const uint8_t* pixel, int bits) {
+[[maybe_unused]] std::vector<uint32_t> JpegSamples(const uint8_t* pixel, int bits) {
   switch (bits) {
     case 8:
       return {pixel[0]};
@@ -84,7 +84,7 @@ std::vector<uint32_t> JpegSamples(const uint8_t* pixel, int bits) {
   }
 }
 
-std::vector<uint32_t> PngSamples(const uint8_t* pixel, int bits) {
+[[maybe_unused]] std::vector<uint32_t> PngSamples(const uint8_t* pixel, int bits) {
   auto shifted = [pixel](int word, int shift) {
     return static_cast<uint32_t>(static_cast<uint16_t>(Word(pixel, word) << shift));
   };
@@ -104,7 +104,7 @@ std::vector<uint32_t> PngSamples(const uint8_t* pixel, int bits) {
   }
 }
 
-std::vector<uint32_t> TiffSamples(const uint8_t* pixel, int bits) {
+[[maybe_unused]] std::vector<uint32_t> TiffSamples(const uint8_t* pixel, int bits) {
   std::vector<uint32_t> samples = PngSamples(pixel, bits);
   if (bits == 32) samples[3] = 0;  // the fourth byte is not carried over
   return samples;
