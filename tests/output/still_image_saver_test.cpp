@@ -310,16 +310,19 @@ TEST_F(SaverTest, JpegFromEveryDepthDecodesToTheExpectedPictureAtItsQuality) {
   }
 }
 
-TEST_F(SaverTest, AJpegLibraryErrorFailsTheSaveAndTheProcessLivesOn) {
+TEST_F(SaverTest, AJpegLibraryErrorKeepsTheOldFileAndTheProcessLivesOn) {
   // Wider than JPEG allows: the library reports an error at the start.
   auto frame = RandomFrame(70000, 1, 8, 3);
   ASSERT_TRUE(frame);
   const std::string name = folder_.File("wide.jpg");
+  const std::vector<uint8_t> old = {'o', 'l', 'd'};
+  test::WriteFileBytes(name, old);
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(StillImageSaver::save(name.c_str(), frame.get(), SaveJpeg100), 0);
   const std::string messages = ::testing::internal::GetCapturedStderr();
   EXPECT_NE(messages.find("65500"), std::string::npos) << messages;
-  EXPECT_TRUE(folder_.Names().empty());
+  EXPECT_EQ(ReadFileBytes(name), old);
+  EXPECT_EQ(folder_.Names(), std::vector<std::string>{"wide.jpg"});
   // The library is usable afterwards.
   auto small = RandomFrame(8, 8, 24, 4);
   EXPECT_EQ(StillImageSaver::save(name.c_str(), small.get(), SaveJpeg70), 1);
@@ -416,16 +419,19 @@ TEST_F(SaverTest, A32BitFrameWithZeroFourthBytesIsOpaque) {
   }
 }
 
-TEST_F(SaverTest, APngLibraryErrorIsReportedOnItsLineAndFailsTheSave) {
+TEST_F(SaverTest, APngLibraryErrorIsReportedOnItsLineAndKeepsTheOldFile) {
   // Wider than libpng writes by default.
   auto frame = RandomFrame(1000001, 1, 8, 5);
   ASSERT_TRUE(frame);
   const std::string name = folder_.File("wide.png");
+  const std::vector<uint8_t> old = {'o', 'l', 'd'};
+  test::WriteFileBytes(name, old);
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(StillImageSaver::save(name.c_str(), frame.get(), SavePng), 0);
   const std::string messages = ::testing::internal::GetCapturedStderr();
   EXPECT_NE(messages.find("libpng error: Invalid IHDR data\n"), std::string::npos) << messages;
-  EXPECT_TRUE(folder_.Names().empty());
+  EXPECT_EQ(ReadFileBytes(name), old);
+  EXPECT_EQ(folder_.Names(), std::vector<std::string>{"wide.png"});
 }
 #endif
 
