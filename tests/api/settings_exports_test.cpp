@@ -101,12 +101,6 @@ TEST_F(SettingsExportsTest, StoredFilterValuesTakeTheirRangeEdgesAndRefuseOneBey
   }
 }
 
-TEST_F(SettingsExportsTest, BrightnessOneBeyondItsRangeRecordsError9) {
-  Open();
-  EXPECT_EQ(Zirvo_SetBrightness(handle_, 256), 0);
-  EXPECT_EQ(Zirvo_GetLastError(handle_), 9);
-}
-
 using NamedSetter = int (*)(int, int);
 using NamedGetter = int (*)(int, int*);
 struct NamedPair {
