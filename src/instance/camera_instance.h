@@ -10,6 +10,7 @@
 #include <string>
 
 #include "ZirvoSdk_USB3_7730QX.h"
+#include "convert/pipeline.h"
 #include "convert/processor.h"
 #include "instance/dialog_refresh.h"
 #include "instance/error_store.h"
@@ -115,6 +116,18 @@ class CameraInstance {
   void SetDialogRefresh(DialogRefresh* refresh);
   void RefreshFilterSheet();
   void RefreshExposureBoxes();
+
+  // Frame conversion (frame_conversion.cpp).
+  // PrepareConversion: call from the preparation of acquisition once the raw
+  // and output bitmaps of `colorMode` have their size, in place of making the
+  // work copy there: it makes the work copy in the output bitmap's format and
+  // chooses the kernels. 0 when that fails (the caller records error 5).
+  // ConvertFrame: call once per frame after the rows were repacked and
+  // mirrored (capture thread, snapshot), never from two threads at once;
+  // converts in the colour mode of the last PrepareConversion, runs automatic
+  // exposure, stores what the frame measured and refreshes open dialogs.
+  int PrepareConversion(int colorMode);
+  void ConvertFrame();
 
   // Settings operations (settings_operations.cpp). Results are the exports':
   // 1 or 0 for the setters, the value for the getters.
@@ -225,6 +238,11 @@ class CameraInstance {
   std::atomic<int32_t> frameRateTimes10_{0};
   int32_t framesSinceRateUpdate_ = 0;
   uint32_t rateUpdateTime_;
+
+  // Frame conversion: set up by PrepareConversion on the caller's thread while
+  // no capture thread runs, then used by ConvertFrame only.
+  std::unique_ptr<ConversionPipeline> pipeline_;
+  int32_t conversionColorMode_ = 0;
 
   // Settings operations: bumped by the caller's thread, read by the capture thread.
   std::atomic<uint32_t> captureWindowGeneration_{0};
