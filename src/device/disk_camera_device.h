@@ -20,6 +20,8 @@ class DiskCameraDevice {
   // Results of starts and window changes.
   static constexpr int kStarted = 0;
   static constexpr int kCommandFailed = 20;
+  // Result of a window change whose arguments the device cannot program.
+  static constexpr int kWindowRefused = 1;
   // Results of GetFrameStatus.
   static constexpr int kFrameStatusFailed = 1;
   static constexpr int kFrameStatusNoNewFrame = 2;

@@ -143,9 +143,9 @@ int Model7730Device::ReadSensorRegister(int address, uint16_t* value) {
 int Model7730Device::SetCaptureWindow(int x, int y, int width, int height, int mode) {
   PauseScope pause(*this);
   if (pause.Refused()) return kCommandFailed;
-  if (x < 0 || y < 0 || width < 4 || height < 3) return 1;
+  if (x < 0 || y < 0 || width < 4 || height < 3) return kWindowRefused;
   // Compared by subtraction: x + width could overflow for a huge x.
-  if (x > kSensorWidth - width || y > kSensorHeight - height || mode < 0 || mode > 20) return 1;
+  if (x > kSensorWidth - width || y > kSensorHeight - height || mode < 0 || mode > 20) return kWindowRefused;
   mode &= 0x1F;
   StoreWindow(x, y, width, height, mode);
   verification_ = true;

@@ -77,13 +77,17 @@ inline constexpr int kDeviceNameEntry = 256;  // characters per EnumDevice table
 inline constexpr int kDeviceNameTableMinimum = 10;
 inline constexpr int kMinimumDeviceNameSize = 16;
 inline constexpr uint32_t kDeviceTimeout = 8000;
+// The smallest window the device programs.
+inline constexpr int kMinimumCaptureWidth = 4;
+inline constexpr int kMinimumCaptureHeight = 3;
 
 // Colour-mode codes: output bits accepted by SetColorMode, significant bits
 // reported by GetColorMode.
 int ColorModeCodeForBits(int bitsPerPixel);  // -1 for another bit count
 int ReportedBitsForColorMode(int code);
 
-// Valid when the window lies inside the sensor and the sub-sample mode is 0 to 20.
+// Valid when the window lies inside the sensor, is at least 4 x 3 and the
+// sub-sample mode is 0 to 20.
 bool IsValidCaptureWindow(const CameraSizeSettings& window, int subSampleMode);
 
 class CameraInstance {
@@ -139,7 +143,11 @@ class CameraInstance {
   bool CreateDevice();
   bool CreateBitmaps();
   void LoadAndProgramCaptureWindow();
+  // Programs the stored window; one the device refuses gives error 7 and the
+  // full frame, a failed device command error 6.
+  void ProgramCaptureWindow();
   void LoadAndProgramAnalog();
+  void RecordCommandFailure();
   void DestroyPreviewWindow();
   void StopWorker(std::atomic<int32_t>& runFlag, std::unique_ptr<platform::Thread>& thread,
                   std::unique_ptr<platform::ManualResetEvent>& finished);
