@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -30,11 +31,53 @@ bool IsCameraEntry(const std::string& text, const std::string& model) {
 
 }  // namespace
 
+// Held for one exchange on a disk: a positioning and its transfer. Its
+// waiters can give up, as a frame read given up by a stop may hold it for as
+// long as the camera stalls.
+class DiskCameraDevice::ExchangeLock {
+ public:
+  void Lock() {
+    std::unique_lock lock(mutex_);
+    released_.wait(lock, [this] { return !held_; });
+    held_ = true;
+  }
+  bool TryLockFor(uint32_t milliseconds) {
+    std::unique_lock lock(mutex_);
+    if (!released_.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return !held_; })) return false;
+    held_ = true;
+    return true;
+  }
+  void Unlock() {
+    std::lock_guard lock(mutex_);
+    held_ = false;
+    released_.notify_one();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable released_;
+  bool held_ = false;  // guarded by mutex_; any thread that exchanges on the disk
+};
+
+// Ends the hold of an ExchangeLock that was taken.
+class DiskCameraDevice::ExchangeGuard {
+ public:
+  ExchangeGuard() = default;
+  ExchangeGuard(const ExchangeGuard&) = delete;
+  ExchangeGuard& operator=(const ExchangeGuard&) = delete;
+  ~ExchangeGuard() {
+    if (lock_) lock_->Unlock();
+  }
+  void Hold(ExchangeLock& lock) { lock_ = &lock; }
+
+ private:
+  ExchangeLock* lock_ = nullptr;
+};
+
 struct DiskCameraDevice::DiskChannel {
   DiskChannel(std::unique_ptr<platform::RawDisk> openDisk, int number)
       : disk(std::move(openDisk)), drive(number) {}
-  // Held for one exchange: a positioning and its transfer.
-  std::timed_mutex io;
+  ExchangeLock io;
   const std::unique_ptr<platform::RawDisk> disk;
   const int drive;
 };
@@ -53,7 +96,9 @@ struct DiskCameraDevice::FrameAreaRead {
   void Run() {
     bool ok;
     {
-      std::lock_guard io(channel->io);
+      channel->io.Lock();
+      ExchangeGuard held;
+      held.Hold(channel->io);
       ok = channel->disk->SetPosition(kFrameAreaOffset) && channel->disk->Read(target.get(), bytes);
     }
     succeeded.store(ok);
@@ -159,24 +204,25 @@ int DiskCameraDevice::GetOpenDrive() const {
   return channel ? channel->drive : 0;
 }
 
-bool DiskCameraDevice::LockChannel(DiskChannel& channel, std::unique_lock<std::timed_mutex>& io) {
-  io = std::unique_lock(channel.io, std::defer_lock);
+bool DiskCameraDevice::LockChannel(DiskChannel& channel, ExchangeGuard& held) {
   // A frame read given up by a stop may still hold the disk while the camera
   // stalls: wait for it no longer than the time-out, then fail the exchange.
-  return io.try_lock_for(std::chrono::milliseconds(timeout_.load()));
+  if (!channel.io.TryLockFor(timeout_.load())) return false;
+  held.Hold(channel.io);
+  return true;
 }
 
 bool DiskCameraDevice::WriteBlock(uint32_t offset, const uint8_t* block) {
   std::shared_ptr<DiskChannel> channel = Channel();
-  std::unique_lock<std::timed_mutex> io;
-  if (!channel || !block || !LockChannel(*channel, io)) return false;
+  ExchangeGuard held;
+  if (!channel || !block || !LockChannel(*channel, held)) return false;
   return channel->disk->SetPosition(offset) && channel->disk->Write(block, kBlockBytes);
 }
 
 bool DiskCameraDevice::ReadBytes(uint32_t offset, void* destination, uint32_t bytes) {
   std::shared_ptr<DiskChannel> channel = Channel();
-  std::unique_lock<std::timed_mutex> io;
-  if (!channel || !destination || !LockChannel(*channel, io)) return false;
+  ExchangeGuard held;
+  if (!channel || !destination || !LockChannel(*channel, held)) return false;
   return channel->disk->SetPosition(offset) && channel->disk->Read(destination, bytes);
 }
 

@@ -119,6 +119,8 @@ class DiskCameraDevice {
  private:
   // The open disk, its drive number and the lock that keeps a positioning and
   // its transfer together; shared with a frame read that outlives a stop.
+  class ExchangeLock;
+  class ExchangeGuard;
   struct DiskChannel;
   struct FrameAreaRead;
 
@@ -127,7 +129,7 @@ class DiskCameraDevice {
   std::unique_ptr<platform::RawDisk> FindDisk(int index, int& drive);
   void InstallDisk(std::unique_ptr<platform::RawDisk> disk, int drive);
   std::shared_ptr<DiskChannel> Channel() const;
-  bool LockChannel(DiskChannel& channel, std::unique_lock<std::timed_mutex>& io);
+  bool LockChannel(DiskChannel& channel, ExchangeGuard& held);
   void CloseDisk();
   // Makes a running frame read give up (stop, abandoned single capture).
   void AbandonRead();
