@@ -2,9 +2,12 @@
 #include "platform/settings_store.h"
 
 #include <gtest/gtest.h>
+
+#if !defined(_WIN32)
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdlib>
@@ -42,6 +45,7 @@ class SettingsStoreTest : public ::testing::Test {
   TemporaryConfig config_;
 };
 
+#if !defined(_WIN32)
 // Takes every free file descriptor but `spare` for its lifetime, as a busy
 // process that has run out of them would.
 class ExhaustedDescriptors {
@@ -73,6 +77,7 @@ class ExhaustedDescriptors {
   std::vector<int> taken_;
   bool exhausted_ = false;
 };
+#endif
 
 TEST_F(SettingsStoreTest, MissingKeyCannotBeOpenedForReading) {
   EXPECT_EQ(OpenUserKey(kSettingsKeyPath), nullptr);
@@ -208,6 +213,7 @@ TEST_F(SettingsStoreTest, SecondDamagedFileGetsItsOwnCopy) {
   EXPECT_EQ(DamagedCopies().size(), 2u);
 }
 
+#if !defined(_WIN32)
 TEST_F(SettingsStoreTest, NoDescriptorLeftFailsTheLoadAndLeavesTheFile) {
   { CreateUserKey(kSettingsKeyPath)->SetValue("Size", 5); }
   const std::string before = config_.ReadSettingsFile();
@@ -250,6 +256,8 @@ TEST_F(SettingsStoreTest, SaveWhoseLockTakesTheLastDescriptorFailsAndKeepsTheFil
   ASSERT_NE(reopened, nullptr);
   EXPECT_EQ(Query(*reopened->OpenSubKey("Gain_00"), "Global"), 77u);
 }
+
+#endif
 
 TEST_F(SettingsStoreTest, ByteOrderMarkBeforeTheFirstValueIsSkipped) {
   config_.WriteSettingsFile("\xEF\xBB\xBFSize=3\r\n[Size_03]\r\nEH=640\r\n");
