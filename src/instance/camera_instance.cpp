@@ -124,10 +124,10 @@ void CameraInstance::LoadAndProgramCaptureWindow() {
   CameraSizeSettings window = settings_.CaptureWindow();
   loadCameraSize(window, errors_);
   settings_.Update([&](InstanceSettings& s) { s.captureWindow = window; });
-  ProgramCaptureWindow();
+  ProgramStoredCaptureWindow();
 }
 
-void CameraInstance::ProgramCaptureWindow() {
+void CameraInstance::ProgramStoredCaptureWindow() {
   CameraSizeSettings window = settings_.CaptureWindow();
   const int subSampleMode = settings_.VideoFormat().subSampleMode;
   bool valid = IsValidCaptureWindow(window, subSampleMode);
@@ -170,10 +170,12 @@ void CameraInstance::LoadAndProgramAnalog() {
   device_->SetTimeout(deviceTimeout_);
 }
 
-void CameraInstance::RecordCommandFailure() {
+bool CameraInstance::RecordCommandFailure() {
   // Without any camera every command fails; that is reported where a camera
   // is needed (error 2), not once per register at start-up.
-  if (device_->IsOpen()) RecordError(kErrorCommand);
+  if (!device_->IsOpen()) return false;
+  RecordError(kErrorCommand);
+  return true;
 }
 
 void CameraInstance::SetDialogRefresh(DialogRefresh* refresh) {
@@ -253,7 +255,7 @@ int CameraInstance::SetDeviceNumber(int deviceNumber) {
       // The camera left keeps the settings stored before.
     }
   }
-  ProgramCaptureWindow();
+  ProgramStoredCaptureWindow();
   LoadAndProgramAnalog();
   return 1;
 }

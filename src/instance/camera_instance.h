@@ -183,9 +183,11 @@ class CameraInstance {
   void LoadAndProgramCaptureWindow();
   // Programs the stored window; one the device refuses gives error 7 and the
   // full frame, a failed device command error 6.
-  void ProgramCaptureWindow();
+  void ProgramStoredCaptureWindow();
   void LoadAndProgramAnalog();
-  void RecordCommandFailure();
+  // Error 6 for a device command that failed; true when recorded (a camera
+  // is open: without one every command fails and that is reported elsewhere).
+  bool RecordCommandFailure();
   void DestroyPreviewWindow();
   void StopWorker(std::atomic<int32_t>& runFlag, std::unique_ptr<platform::Thread>& thread,
                   std::unique_ptr<platform::ManualResetEvent>& finished);
@@ -194,7 +196,8 @@ class CameraInstance {
   bool CheckDevice();
   // Settings operations' helpers (settings_operations.cpp).
   void StoreCaptureWindow(const CameraSizeSettings& window);
-  void ProgramCaptureWindow(const CameraSizeSettings& window, int subSampleMode);
+  // False (error 6) when the camera in use did not take the window.
+  bool ProgramCaptureWindow(const CameraSizeSettings& window, int subSampleMode);
 
   ProcessorInfo processor_{};
   std::unique_ptr<Model7730Device> device_;

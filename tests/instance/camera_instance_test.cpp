@@ -213,6 +213,22 @@ TEST_F(CameraInstanceTest, CameraThatNeverConfirmsTheWindowReportsAFailedCommand
   EXPECT_EQ(DrainErrors(*camera), std::vector<int>{6});
 }
 
+TEST_F(CameraInstanceTest, WindowChangeAndFlipTheCameraNeverConfirmsFailWithErrorSix) {
+  auto camera = Started();
+  DrainErrors(*camera);
+  ZirvoSim_SetReadbackMismatch(sim(), 0x3040, 1000);
+  EXPECT_EQ(camera->SetMirrorV(1), 0);
+  EXPECT_EQ(DrainErrors(*camera), std::vector<int>{6});
+  ZirvoSim_SetReadbackMismatch(sim(), 0x034C, 1000);
+  EXPECT_EQ(camera->SetCaptureWindowEx(4384, 0, 640, 3288, 0, 480), 0);
+  EXPECT_EQ(DrainErrors(*camera), std::vector<int>{6});
+  // A camera that answers truly again takes both.
+  ZirvoSim_SetReadbackMismatch(sim(), -1, 0);
+  EXPECT_EQ(camera->SetCaptureWindowEx(4384, 0, 640, 3288, 0, 480), 1);
+  EXPECT_EQ(camera->SetMirrorV(0), 1);
+  EXPECT_TRUE(DrainErrors(*camera).empty());
+}
+
 TEST_F(CameraInstanceTest, WindowReachingExactlyTheSensorEdgeIsKept) {
   config_.Store("", {{"Size", 0}});
   config_.Store("Size_00", {{"EH", 4000}, {"EV", 288}, {"EHS", 384}, {"EVS", 3000}});
