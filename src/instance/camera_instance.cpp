@@ -123,7 +123,7 @@ bool CameraInstance::CreateBitmaps() {
 void CameraInstance::LoadAndProgramCaptureWindow() {
   CameraSizeSettings window = settings_.CaptureWindow();
   loadCameraSize(window, errors_);
-  settings_.Update([&](InstanceSettings& s) { s.captureWindow = window; });
+  StoreCaptureWindow(window);
   ProgramStoredCaptureWindow();
 }
 
@@ -145,7 +145,7 @@ void CameraInstance::ProgramStoredCaptureWindow() {
     result = device_->SetCaptureWindow(0, 0, kSensorWidth, kSensorHeight, subSampleMode);
   }
   if (result != DiskCameraDevice::kStarted) RecordCommandFailure();
-  settings_.Update([&](InstanceSettings& s) { s.captureWindow = window; });
+  StoreCaptureWindow(window);
   previewRectangle_ = PreviewRectangle{0, 0, window.width, window.height};
 }
 
