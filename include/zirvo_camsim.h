@@ -114,8 +114,11 @@ ZIRVO_CAMSIM_API void ZirvoSim_ClearLog(ZirvoSimCamera* camera);
    stall ends (then go on) or stall_timeout_ms passes (then fail). Slow frames:
    each of the next `count` frame reads takes at least `milliseconds`.
    Read-back mismatch: the next `count` 16-bit reads of `address` (-1: any)
-   answer a value other than the register's. */
+   answer a value other than the register's. Unplug after: the next
+   `exchanges` exchanges are answered, every later one fails as after an
+   unplug (the enumeration entry stays). */
 ZIRVO_CAMSIM_API void ZirvoSim_Unplug(ZirvoSimCamera* camera);
+ZIRVO_CAMSIM_API void ZirvoSim_UnplugAfter(ZirvoSimCamera* camera, unsigned exchanges);
 ZIRVO_CAMSIM_API void ZirvoSim_SetStall(ZirvoSimCamera* camera, int stalled);
 ZIRVO_CAMSIM_API void ZirvoSim_SetSlowFrames(ZirvoSimCamera* camera, unsigned count, unsigned milliseconds);
 ZIRVO_CAMSIM_API void ZirvoSim_SetReadbackMismatch(ZirvoSimCamera* camera, int address, unsigned count);

@@ -104,6 +104,10 @@ void ZirvoSim_Unplug(ZirvoSimCamera* camera) {
   if (camera != nullptr) camera->camera.Unplug();
 }
 
+void ZirvoSim_UnplugAfter(ZirvoSimCamera* camera, unsigned exchanges) {
+  if (camera != nullptr) camera->camera.UnplugAfter(exchanges);
+}
+
 void ZirvoSim_SetStall(ZirvoSimCamera* camera, int stalled) {
   if (camera != nullptr) camera->camera.SetStalled(stalled != 0);
 }

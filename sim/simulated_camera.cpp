@@ -261,6 +261,8 @@ uint64_t SimulatedCamera::LogArrival(bool write, uint32_t offset, uint32_t bytes
   if (command != nullptr) std::memcpy(entry.command, command, sizeof(entry.command));
   entry.ok = 1;
   entry.time_ms = ZirvoPort_TimeGetTime();
+  if (exchangesBeforeUnplug_ == 0) unplugged_.store(true);
+  if (exchangesBeforeUnplug_ > 0) --exchangesBeforeUnplug_;
   if (log_.size() == kLogCapacity) {
     log_.pop_front();
     ++firstLogSequence_;
@@ -332,6 +334,11 @@ void SimulatedCamera::ClearLog() {
 void SimulatedCamera::Unplug() {
   unplugged_.store(true);
   LeaveEnumeration();
+}
+
+void SimulatedCamera::UnplugAfter(unsigned exchanges) {
+  std::lock_guard lock(mutex_);
+  exchangesBeforeUnplug_ = exchanges;
 }
 
 void SimulatedCamera::SetStalled(bool stalled) { stalled_.store(stalled); }

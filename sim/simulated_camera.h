@@ -51,6 +51,7 @@ class SimulatedCamera {
   void ClearLog();
 
   void Unplug();
+  void UnplugAfter(unsigned exchanges);
   void SetStalled(bool stalled);
   void SetSlowFrames(unsigned count, unsigned milliseconds);
   void SetReadbackMismatch(int address, unsigned count);
@@ -92,6 +93,8 @@ class SimulatedCamera {
   uint8_t byteReply_ = 0;
   uint16_t wordReply_ = 0;
   FramePacer pacer_;
+  // Exchanges still answered before an unplug; -1 when none is planned.
+  int64_t exchangesBeforeUnplug_ = -1;
   int mismatchAddress_ = -1;
   unsigned mismatches_ = 0;
   unsigned framesServed_ = 0;

@@ -3,6 +3,8 @@
 #include "device/disk_camera_device.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -28,6 +30,82 @@ bool IsCameraEntry(const std::string& text, const std::string& model) {
 }
 
 }  // namespace
+
+// Held for one exchange on a disk: a positioning and its transfer. Its
+// waiters can give up, as a frame read given up by a stop may hold it for as
+// long as the camera stalls.
+class DiskCameraDevice::ExchangeLock {
+ public:
+  void Lock() {
+    std::unique_lock lock(mutex_);
+    released_.wait(lock, [this] { return !held_; });
+    held_ = true;
+  }
+  bool TryLockFor(uint32_t milliseconds) {
+    std::unique_lock lock(mutex_);
+    if (!released_.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return !held_; })) return false;
+    held_ = true;
+    return true;
+  }
+  void Unlock() {
+    std::lock_guard lock(mutex_);
+    held_ = false;
+    released_.notify_one();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable released_;
+  bool held_ = false;  // guarded by mutex_; any thread that exchanges on the disk
+};
+
+// Ends the hold of an ExchangeLock that was taken.
+class DiskCameraDevice::ExchangeGuard {
+ public:
+  ExchangeGuard() = default;
+  ExchangeGuard(const ExchangeGuard&) = delete;
+  ExchangeGuard& operator=(const ExchangeGuard&) = delete;
+  ~ExchangeGuard() {
+    if (lock_) lock_->Unlock();
+  }
+  void Hold(ExchangeLock& lock) { lock_ = &lock; }
+
+ private:
+  ExchangeLock* lock_ = nullptr;
+};
+
+struct DiskCameraDevice::DiskChannel {
+  DiskChannel(std::unique_ptr<platform::RawDisk> openDisk, int number)
+      : disk(std::move(openDisk)), drive(number) {}
+  ExchangeLock io;
+  const std::unique_ptr<platform::RawDisk> disk;
+  const int drive;
+};
+
+// One frame-area read, owned jointly by the waiting transfer thread and the
+// helper thread that runs it; nothing in it points back at the device.
+struct DiskCameraDevice::FrameAreaRead {
+  std::shared_ptr<DiskChannel> channel;
+  std::shared_ptr<uint8_t> target;
+  uint32_t bytes = 0;
+  std::atomic<bool> finished{false};
+  std::atomic<bool> succeeded{false};
+  // Set when the read finishes or the device abandons it.
+  platform::ManualResetEvent wake;
+
+  void Run() {
+    bool ok;
+    {
+      channel->io.Lock();
+      ExchangeGuard held;
+      held.Hold(channel->io);
+      ok = channel->disk->SetPosition(kFrameAreaOffset) && channel->disk->Read(target.get(), bytes);
+    }
+    succeeded.store(ok);
+    finished.store(true);
+    wake.Set();
+  }
+};
 
 DiskCameraDevice::DiskCameraDevice(uint8_t modelByteA, uint8_t modelByteB)
     : modelByteA_(modelByteA), modelByteB_(modelByteB) {}
@@ -77,11 +155,16 @@ int DiskCameraDevice::GetDeviceIndex() { return deviceIndex_; }
 
 int DiskCameraDevice::SelectDevice(int index) {
   if (!IsValidDeviceIndex(index)) return 1;
-  deviceIndex_ = index;
+  int drive = 0;
+  std::unique_ptr<platform::RawDisk> disk = FindDisk(index, drive);
+  // A camera that cannot be opened leaves the one in use, its index and its
+  // transfer as they were.
+  if (!disk) return 1;
   // A transfer cannot follow its camera to another disk.
   MarkFailed();
-  CloseDisk();
-  return Open() == 1 ? 0 : 1;
+  deviceIndex_ = index;
+  InstallDisk(std::move(disk), drive);
+  return 0;
 }
 
 int DiskCameraDevice::SetCaptureWindow(int, int, int, int, int) { return 1; }
@@ -109,24 +192,78 @@ int DiskCameraDevice::WriteSromId(int, int) { return 0; }
 
 // --- Disk exchanges -------------------------------------------------------
 
-bool DiskCameraDevice::IsOpen() const {
-  std::lock_guard lock(diskMutex_);
-  return disk_ != nullptr;
+std::shared_ptr<DiskCameraDevice::DiskChannel> DiskCameraDevice::Channel() const {
+  std::lock_guard lock(channelMutex_);
+  return channel_;
 }
 
+bool DiskCameraDevice::IsOpen() const { return Channel() != nullptr; }
+
 int DiskCameraDevice::GetOpenDrive() const {
-  std::lock_guard lock(diskMutex_);
-  return disk_ ? openDrive_ : 0;
+  std::shared_ptr<DiskChannel> channel = Channel();
+  return channel ? channel->drive : 0;
+}
+
+bool DiskCameraDevice::LockChannel(DiskChannel& channel, ExchangeGuard& held) {
+  // A frame read given up by a stop may still hold the disk while the camera
+  // stalls: wait for it no longer than the time-out, then fail the exchange.
+  if (!channel.io.TryLockFor(timeout_.load())) return false;
+  held.Hold(channel.io);
+  return true;
 }
 
 bool DiskCameraDevice::WriteBlock(uint32_t offset, const uint8_t* block) {
-  std::lock_guard lock(diskMutex_);
-  return disk_ && block && disk_->SetPosition(offset) && disk_->Write(block, kBlockBytes);
+  std::shared_ptr<DiskChannel> channel = Channel();
+  ExchangeGuard held;
+  if (!channel || !block || !LockChannel(*channel, held)) return false;
+  return channel->disk->SetPosition(offset) && channel->disk->Write(block, kBlockBytes);
 }
 
 bool DiskCameraDevice::ReadBytes(uint32_t offset, void* destination, uint32_t bytes) {
-  std::lock_guard lock(diskMutex_);
-  return disk_ && destination && disk_->SetPosition(offset) && disk_->Read(destination, bytes);
+  std::shared_ptr<DiskChannel> channel = Channel();
+  ExchangeGuard held;
+  if (!channel || !destination || !LockChannel(*channel, held)) return false;
+  return channel->disk->SetPosition(offset) && channel->disk->Read(destination, bytes);
+}
+
+bool DiskCameraDevice::ReadFrameArea(void* destination, uint32_t bytes) {
+  std::shared_ptr<DiskChannel> channel = Channel();
+  if (!channel || !destination) return false;
+  auto read = std::make_shared<FrameAreaRead>();
+  read->channel = std::move(channel);
+  read->bytes = bytes;
+  // A slot buffer is shared with the read; any other destination gets a
+  // buffer of the read's own, copied out once the read has finished.
+  const bool intoSlot = readTarget_ && readTarget_.get() == destination;
+  if (intoSlot) {
+    read->target = readTarget_;
+  } else {
+    platform::DiskBuffer bounce = platform::AllocateDiskBuffer(bytes);
+    if (!bounce) return false;
+    read->target = std::shared_ptr<uint8_t>(bounce.release(), platform::DiskBufferDeleter{});
+  }
+  {
+    std::lock_guard lock(readMutex_);
+    currentRead_ = read;
+  }
+  platform::Thread helper;
+  const bool started = helper.Start([read] { read->Run(); });
+  if (started) helper.Detach();
+  while (started && !read->finished.load() && !abandonRead_.load()) read->wake.Wait(platform::kInfinite);
+  {
+    std::lock_guard lock(readMutex_);
+    currentRead_.reset();
+  }
+  // Abandoned: the helper finishes on its own, holding the disk and buffer.
+  if (!started || !read->finished.load() || !read->succeeded.load()) return false;
+  if (!intoSlot) std::memcpy(destination, read->target.get(), bytes);
+  return true;
+}
+
+void DiskCameraDevice::AbandonRead() {
+  abandonRead_.store(true);
+  std::lock_guard lock(readMutex_);
+  if (currentRead_) currentRead_->wake.Set();
 }
 
 bool DiskCameraDevice::SendFrameRequest() {
@@ -139,42 +276,48 @@ bool DiskCameraDevice::SendFrameRequest() {
 bool DiskCameraDevice::ReadReplySector(uint8_t* reply) { return ReadBytes(kReplySectorOffset, reply, kBlockBytes); }
 
 void DiskCameraDevice::CloseDisk() {
-  std::lock_guard lock(diskMutex_);
-  disk_.reset();
-  openDrive_ = 0;
+  std::shared_ptr<DiskChannel> closed;
+  std::lock_guard lock(channelMutex_);
+  // A read abandoned by a stop may still hold the channel; it closes the
+  // disk when it finishes.
+  closed = std::move(channel_);
+}
+
+void DiskCameraDevice::InstallDisk(std::unique_ptr<platform::RawDisk> disk, int drive) {
+  auto channel = std::make_shared<DiskChannel>(std::move(disk), drive);
+  std::lock_guard lock(channelMutex_);
+  channel_ = std::move(channel);
 }
 
 // --- Discovery and open ---------------------------------------------------
 
-bool DiskCameraDevice::ProbeDrive(int drive, int& matches) {
-  std::unique_ptr<platform::RawDisk> candidate = platform::OpenRawDisk(drive);
-  if (!candidate) return false;
-  CommandBlock reply;
-  if (!reply.IsAllocated() || !candidate->SetPosition(kReplySectorOffset) ||
-      !candidate->Read(reply.Data(), kBlockBytes)) {
-    return false;
+std::unique_ptr<platform::RawDisk> DiskCameraDevice::FindDisk(int index, int& drive) {
+  int matches = 0;
+  for (int number = kFirstDrive; number <= kLastDrive; ++number) {
+    std::unique_ptr<platform::RawDisk> candidate = platform::OpenRawDisk(number);
+    if (!candidate) continue;
+    CommandBlock reply;
+    if (!reply.IsAllocated() || !candidate->SetPosition(kReplySectorOffset) ||
+        !candidate->Read(reply.Data(), kBlockBytes)) {
+      continue;
+    }
+    const bool identical = std::memcmp(reply.Data(), kIdentityText, kIdentityTextBytes) == 0 &&
+                           reply.At(kModelByteAOffset) == modelByteA_ &&
+                           reply.At(kModelByteBOffset) == modelByteB_;
+    if (!identical || matches++ != index) continue;
+    drive = number;
+    return candidate;
   }
-  const bool identical = std::memcmp(reply.Data(), kIdentityText, kIdentityTextBytes) == 0 &&
-                         reply.At(kModelByteAOffset) == modelByteA_ &&
-                         reply.At(kModelByteBOffset) == modelByteB_;
-  if (!identical) return false;
-  if (matches != deviceIndex_) {
-    ++matches;
-    return false;
-  }
-  std::lock_guard lock(diskMutex_);
-  disk_ = std::move(candidate);
-  openDrive_ = drive;
-  return true;
+  return nullptr;
 }
 
 int DiskCameraDevice::Open() {
   CloseDisk();
-  int matches = 0;
-  for (int drive = kFirstDrive; drive <= kLastDrive; ++drive) {
-    if (ProbeDrive(drive, matches)) return 1;
-  }
-  return 0;
+  int drive = 0;
+  std::unique_ptr<platform::RawDisk> disk = FindDisk(deviceIndex_, drive);
+  if (!disk) return 0;
+  InstallDisk(std::move(disk), drive);
+  return 1;
 }
 
 void DiskCameraDevice::Close() {
@@ -226,6 +369,7 @@ int DiskCameraDevice::PauseTransfer() {
   if (WaitPauseAck() == 1) return 1;
   expected = TransferState::Paused;
   state_.compare_exchange_strong(expected, TransferState::Streaming);
+  WakeTransfer();
   return -1;
 }
 
@@ -234,6 +378,9 @@ int DiskCameraDevice::WaitPauseAck() {
   // Clears a signal left over from an earlier pause; the thread signals on
   // every pass, so one that lands before this reset is repeated.
   pauseAcknowledged_.Reset();
+  // A transfer thread that went to wait for a resume before this pause began
+  // to wait must still acknowledge it.
+  WakeTransfer();
   const bool acknowledged = pauseAcknowledged_.Wait(kPauseAckWaitMilliseconds);
   pauseWaiting_.store(false);
   return acknowledged ? 1 : 0;
@@ -241,9 +388,13 @@ int DiskCameraDevice::WaitPauseAck() {
 
 void DiskCameraDevice::ResumeTransfer(int token) {
   if (token == 0) return;
+  resumes_.fetch_add(1);
   TransferState expected = TransferState::Paused;
   state_.compare_exchange_strong(expected, TransferState::Streaming);
+  WakeTransfer();
 }
+
+void DiskCameraDevice::WakeTransfer() { transferWake_.Set(); }
 
 // --- Frame sizes ----------------------------------------------------------
 
@@ -274,7 +425,8 @@ int DiskCameraDevice::StartTransfer(TransferState runningState) {
   // stop) ends before its buffers are replaced.
   if (thread_) {
     state_.store(TransferState::Stopping);
-    abandonRead_.store(true);
+    AbandonRead();
+    WakeTransfer();
     EndTransferThread();
   }
   abandonRead_.store(false);
@@ -303,21 +455,46 @@ void DiskCameraDevice::TransferLoop() {
   frameCounter_.store(0);
   int intervalFrames = 0;
   uint32_t intervalStart = platform::TimeGetTime();
+  // Set by a resume: the next pass reads a frame even when another pause is
+  // already waiting, so that register changes back to back cannot starve the
+  // stream.
+  bool frameOwed = false;
   while (TransferContinues()) {
-    ReadOnePass(intervalFrames, intervalStart);
+    const TransferState state = state_.load();
+    if (ReadsFrame(state, frameOwed)) {
+      ReadOnePass(state, intervalFrames, intervalStart);
+      frameOwed = false;
+    }
     // A failed read ends the thread without acknowledging a pause: the pause
     // then runs into its time-out and the register change is abandoned.
     if (state_.load() == TransferState::Failed) break;
+    // Counted before the acknowledgement: the resume that answers it comes after.
+    const uint32_t resumesBefore = resumes_.load();
     if (pauseWaiting_.load()) pauseAcknowledged_.Set();
-    if (state_.load() == TransferState::Paused) platform::Sleep(kPausedSleepMilliseconds);
+    if (state_.load() == TransferState::Paused) {
+      WaitForResume(resumesBefore);
+      frameOwed = resumes_.load() != resumesBefore;
+    }
   }
   threadFinished_->Set();
 }
 
-void DiskCameraDevice::ReadOnePass(int& intervalFrames, uint32_t& intervalStart) {
-  const TransferState state = state_.load();
+bool DiskCameraDevice::ReadsFrame(TransferState state, bool frameOwed) const {
+  return state == TransferState::Streaming || state == TransferState::SingleShot ||
+         (state == TransferState::Paused && frameOwed);
+}
+
+void DiskCameraDevice::WaitForResume(uint32_t resumesSeen) {
+  for (;;) {
+    transferWake_.Reset();
+    if (state_.load() != TransferState::Paused || resumes_.load() != resumesSeen) return;
+    if (pauseWaiting_.load()) pauseAcknowledged_.Set();
+    transferWake_.Wait(platform::kInfinite);
+  }
+}
+
+void DiskCameraDevice::ReadOnePass(TransferState state, int& intervalFrames, uint32_t& intervalStart) {
   const bool singleShot = state == TransferState::SingleShot;
-  if (state != TransferState::Streaming && !singleShot) return;
   if (!slots_.IsAllocated()) {
     MarkFailed();
     return;
@@ -326,7 +503,10 @@ void DiskCameraDevice::ReadOnePass(int& intervalFrames, uint32_t& intervalStart)
   const FrameGeometry geometry = CurrentGeometry();
   // The window may have grown since the start; the buffers keep their size.
   const uint32_t bytes = std::min(GetFrameBytes(), slots_.Capacity());
-  if (ReadFrame(slots_.Buffer(target), bytes) == 0) {
+  readTarget_ = slots_.BufferOwner(target);
+  const int read = ReadFrame(slots_.Buffer(target), bytes);
+  readTarget_.reset();
+  if (read == 0) {
     MarkFailed();
     return;
   }
@@ -357,8 +537,9 @@ void DiskCameraDevice::MarkFailed() {
   TransferState state = state_.load();
   while (state == TransferState::Streaming || state == TransferState::SingleShot ||
          state == TransferState::Paused) {
-    if (state_.compare_exchange_weak(state, TransferState::Failed)) return;
+    if (state_.compare_exchange_weak(state, TransferState::Failed)) break;
   }
+  WakeTransfer();
 }
 
 int DiskCameraDevice::ReadFrame(void* destination, uint32_t bytes) {
@@ -374,7 +555,7 @@ int DiskCameraDevice::ReadFrame(void* destination, uint32_t bytes) {
     if (!ready && abandonRead_.load()) return 0;
   }
   if (!ready) return 0;
-  return ReadBytes(kFrameAreaOffset, destination, bytes) ? 1 : 0;
+  return ReadFrameArea(destination, bytes) ? 1 : 0;
 }
 
 int DiskCameraDevice::GetFrameStatus() {
@@ -396,11 +577,12 @@ int DiskCameraDevice::FinishSingleCapture(void* destination, int destinationByte
     state_.store(TransferState::Idle);
     return CopyFirstSlot(destination, destinationBytes);
   }
-  // Still inside its read: the thread sees Idle, ends after the read and is
+  // Still inside its read: the thread sees Idle, gives the read up and is
   // joined by the next start, stop or the destructor. Its slot is not copied
   // while it may still be written.
-  abandonRead_.store(true);
   state_.store(TransferState::Idle);
+  AbandonRead();
+  WakeTransfer();
   lastTaken_.store(0);
   return 0;
 }
@@ -421,7 +603,8 @@ void DiskCameraDevice::EndTransferThread() {
 
 int DiskCameraDevice::StopStreaming() {
   state_.store(TransferState::Stopping);
-  abandonRead_.store(true);
+  AbandonRead();
+  WakeTransfer();
   EndTransferThread();
   state_.store(TransferState::Idle);
   abandonRead_.store(false);

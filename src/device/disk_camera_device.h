@@ -20,6 +20,8 @@ class DiskCameraDevice {
   // Results of starts and window changes.
   static constexpr int kStarted = 0;
   static constexpr int kCommandFailed = 20;
+  // Result of a window change whose arguments the device cannot program.
+  static constexpr int kWindowRefused = 1;
   // Results of GetFrameStatus.
   static constexpr int kFrameStatusFailed = 1;
   static constexpr int kFrameStatusNoNewFrame = 2;
@@ -100,6 +102,10 @@ class DiskCameraDevice {
   bool ReadBytes(uint32_t offset, void* destination, uint32_t bytes);
   bool SendFrameRequest();
   bool ReadReplySector(uint8_t* reply);
+  // Reads the frame area on a helper thread and waits for it, so that a stop
+  // can give up on a camera that never answers; an abandoned read finishes
+  // later on its own, into memory and a disk handle it shares ownership of.
+  bool ReadFrameArea(void* destination, uint32_t bytes);
   // True while the transfer thread has no reason to stop.
   bool TransferContinues() const;
   FrameGeometry CurrentGeometry() const;
@@ -111,21 +117,38 @@ class DiskCameraDevice {
   int verticalFlip_ = 0;
 
  private:
+  // The open disk, its drive number and the lock that keeps a positioning and
+  // its transfer together; shared with a frame read that outlives a stop.
+  class ExchangeLock;
+  class ExchangeGuard;
+  struct DiskChannel;
+  struct FrameAreaRead;
+
   int StartTransfer(TransferState runningState);
-  bool ProbeDrive(int drive, int& matches);
+  // The disk of the `index`-th matching camera, or null; touches no state.
+  std::unique_ptr<platform::RawDisk> FindDisk(int index, int& drive);
+  void InstallDisk(std::unique_ptr<platform::RawDisk> disk, int drive);
+  std::shared_ptr<DiskChannel> Channel() const;
+  bool LockChannel(DiskChannel& channel, ExchangeGuard& held);
   void CloseDisk();
+  // Makes a running frame read give up (stop, abandoned single capture).
+  void AbandonRead();
+  // Wakes a transfer thread that waits for a resume: every change of state
+  // away from Paused by the application is followed by this.
+  void WakeTransfer();
+  bool ReadsFrame(TransferState state, bool frameOwed) const;
+  void WaitForResume(uint32_t resumesSeen);
   // Waits for the transfer thread to end and joins it; no effect without one.
   void EndTransferThread();
-  void ReadOnePass(int& intervalFrames, uint32_t& intervalStart);
+  void ReadOnePass(TransferState state, int& intervalFrames, uint32_t& intervalStart);
   void MeasureFrameRate(int& intervalFrames, uint32_t& intervalStart);
   void MarkFailed();
   int CopyFirstSlot(void* destination, int destinationBytes);
 
-  // Guards the disk and keeps a positioning and its transfer together; taken
-  // for one exchange at a time by the application and transfer threads.
-  mutable std::mutex diskMutex_;
-  std::unique_ptr<platform::RawDisk> disk_;
-  int openDrive_ = 0;
+  // Guards the pointer only; the channel's own lock guards each exchange.
+  // Taken by the application and transfer threads.
+  mutable std::mutex channelMutex_;
+  std::shared_ptr<DiskChannel> channel_;
 
   // Read by the transfer thread (poll count), written by the application.
   std::atomic<uint32_t> timeout_{kDefaultTimeout};
@@ -150,6 +173,12 @@ class DiskCameraDevice {
   // Set by the application when it gives up on a running frame read (stop,
   // abandoned single capture); read by the transfer thread between polls.
   std::atomic<bool> abandonRead_{false};
+  // The frame-area read in flight; set by the transfer thread, woken by the
+  // application when it abandons the read.
+  std::mutex readMutex_;
+  std::shared_ptr<FrameAreaRead> currentRead_;
+  // Owner of the slot buffer the transfer thread reads into; transfer thread only.
+  std::shared_ptr<uint8_t> readTarget_;
   // Written by both threads; the application's transitions are
   // compare-exchanges so that they never hide a failure of the transfer.
   std::atomic<TransferState> state_{TransferState::Idle};
@@ -160,6 +189,12 @@ class DiskCameraDevice {
   // Set by the transfer thread at the end of each pass while a pause waits.
   platform::ManualResetEvent pauseAcknowledged_;
   std::atomic<bool> pauseWaiting_{false};
+  // Counted by every resume, so that a paused transfer thread can tell a
+  // resume followed at once by another pause from the pause it acknowledged.
+  std::atomic<uint32_t> resumes_{0};
+  // Set by the application when the state leaves Paused; the paused transfer
+  // thread waits on it.
+  platform::ManualResetEvent transferWake_;
 };
 
 }  // namespace zirvo

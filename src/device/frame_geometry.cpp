@@ -26,8 +26,11 @@ FrameGeometry ComputeFrameGeometry(int width, int height, int mode) {
       return Sized((width + 1) / 2, (height + 1) / 2, width / 2, height / 2);
     case 2:
       return Sized((width + 1) / 4, (height + 1) / 4, width / 4, height / 4);
-    case 3:
-      return Sized(width / 8, height / 8, width / 8, height / 8);
+    case 3: {
+      FrameGeometry geometry = Sized(width, height, width / 8, height / 8);
+      geometry.sampleStep = 8;
+      return geometry;
+    }
     case 17:
       return Sized(width, height, width / 2, height / 2);
     case 18:

@@ -3,13 +3,19 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace zirvo {
 
 bool FrameSlots::Allocate(uint32_t bytes) {
   Release();
   for (Slot& slot : slots_) {
-    slot.buffer = platform::AllocateDiskBuffer(bytes);
+    platform::DiskBuffer buffer = platform::AllocateDiskBuffer(bytes);
+    try {
+      if (buffer) slot.buffer = std::shared_ptr<uint8_t>(buffer.release(), platform::DiskBufferDeleter{});
+    } catch (const std::bad_alloc&) {
+      // The shared pointer's own block: it has freed the buffer already.
+    }
     if (!slot.buffer) {
       Release();
       return false;
@@ -116,11 +122,20 @@ int FrameSlots::CopySlot(int slot, uint8_t* destination, uint32_t destinationByt
   return slots_[slot].sequence.load();
 }
 
+namespace {
+
+// Position in the frame of output column or row `index` when every `step`-th
+// pair is kept: 0, 1, 2 step, 2 step + 1, ...
+uint64_t PairedSource(int index, int step) { return uint64_t(index / 2) * 2u * uint64_t(step) + uint64_t(index % 2); }
+
+}  // namespace
+
 uint32_t FrameSlots::CopyOut(const Slot& slot, uint8_t* destination, uint32_t destinationBytes) const {
   if (destination == nullptr || slot.buffer == nullptr) return 0;
   const FrameGeometry& geometry = slot.geometry;
   const uint64_t stride = uint64_t(geometry.transferWidth);
   const uint64_t rowBytes = uint64_t(geometry.copyWidth);
+  if (geometry.sampleStep > 1) return CopySampled(slot, destination, destinationBytes);
   if (rowBytes == stride) {
     const uint64_t bytes = std::min({rowBytes * uint64_t(geometry.copyHeight), uint64_t(slot.bytesRead),
                                      uint64_t(destinationBytes)});
@@ -134,6 +149,23 @@ uint32_t FrameSlots::CopyOut(const Slot& slot, uint8_t* destination, uint32_t de
     const uint64_t bytes = std::min({rowBytes, slot.bytesRead - source, destinationBytes - copied});
     std::memcpy(destination + copied, slot.buffer.get() + source, bytes);
     copied += bytes;
+  }
+  return uint32_t(copied);
+}
+
+uint32_t FrameSlots::CopySampled(const Slot& slot, uint8_t* destination, uint32_t destinationBytes) const {
+  const FrameGeometry& geometry = slot.geometry;
+  const int step = geometry.sampleStep;
+  const uint64_t stride = uint64_t(geometry.transferWidth);
+  const uint8_t* frame = slot.buffer.get();
+  uint64_t copied = 0;
+  for (int row = 0; row < geometry.copyHeight; ++row) {
+    const uint64_t rowStart = PairedSource(row, step) * stride;
+    for (int column = 0; column < geometry.copyWidth; ++column) {
+      const uint64_t source = rowStart + PairedSource(column, step);
+      if (source >= slot.bytesRead || copied >= destinationBytes) return uint32_t(copied);
+      destination[copied++] = frame[source];
+    }
   }
   return uint32_t(copied);
 }

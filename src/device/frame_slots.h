@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "device/frame_geometry.h"
 #include "platform/raw_disk.h"
@@ -35,6 +36,8 @@ class FrameSlots {
   // Single capture always fills slot 0.
   int ClaimFirst();
   uint8_t* Buffer(int slot) { return slots_[slot].buffer.get(); }
+  // Shares the buffer with a read that may outlive the slots.
+  std::shared_ptr<uint8_t> BufferOwner(int slot) const { return slots_[slot].buffer; }
   void Publish(int slot, int sequence, const FrameGeometry& geometry, uint32_t bytesRead);
 
   // Consumer side. Copies the newest frame (its copy dimensions, never more
@@ -53,7 +56,9 @@ class FrameSlots {
 
  private:
   struct Slot {
-    platform::DiskBuffer buffer;
+    // Shared with a frame read in flight; a read given up by a stop keeps
+    // its buffer until it ends.
+    std::shared_ptr<uint8_t> buffer;
     // Written by the producer (0 while filling), read by both threads.
     std::atomic<int> sequence{0};
     // What the frame in the buffer holds; written by the producer before it
@@ -63,6 +68,7 @@ class FrameSlots {
   };
 
   uint32_t CopyOut(const Slot& slot, uint8_t* destination, uint32_t destinationBytes) const;
+  uint32_t CopySampled(const Slot& slot, uint8_t* destination, uint32_t destinationBytes) const;
 
   std::array<Slot, kSlotCount> slots_;
   // Set only while no transfer thread runs.

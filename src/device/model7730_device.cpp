@@ -33,6 +33,10 @@ constexpr uint32_t kReapplySleepMilliseconds = 100;
 constexpr int kMaxGain = 125;
 constexpr int kGainEnableBit = 0x1000;
 constexpr int kFlipBit = 0x8000;
+constexpr uint16_t kResetPowerOn = 0x10DC;
+constexpr uint16_t kResetRestartBit = 0x0002;
+// Writing this bit resets the whole sensor; it always reads back clear.
+constexpr uint16_t kResetSensorBit = 0x0001;
 
 struct WindowProgram {
   int readMode;
@@ -80,9 +84,19 @@ Model7730Device::~Model7730Device() { Close(); }
 
 int Model7730Device::Open() {
   if (DiskCameraDevice::Open() != 1) return 0;
+  ReadChipId();
+  return 1;
+}
+
+int Model7730Device::SelectDevice(int index) {
+  if (DiskCameraDevice::SelectDevice(index) != 0) return 1;
+  ReadChipId();
+  return 0;
+}
+
+void Model7730Device::ReadChipId() {
   uint16_t chip = 0;
   if (ReadRegister16(kChipIdRegister, &chip) == 1) chipId_.store(chip);
-  return 1;
 }
 
 // --- Register protocol ----------------------------------------------------
@@ -132,45 +146,57 @@ int Model7730Device::SetCaptureWindow(int x, int y, int width, int height, int m
   std::lock_guard programming(programmingMutex_);
   PauseScope pause(*this);
   if (pause.Refused()) return kCommandFailed;
-  if (x < 0 || y < 0 || width < 4 || height < 3) return 1;
+  if (x < 0 || y < 0 || width < 4 || height < 3) return kWindowRefused;
   // Compared by subtraction: x + width could overflow for a huge x.
-  if (x > kSensorWidth - width || y > kSensorHeight - height || mode < 0 || mode > 20) return 1;
+  if (x > kSensorWidth - width || y > kSensorHeight - height || mode < 0 || mode > 20) return kWindowRefused;
   mode &= 0x1F;
   StoreWindow(x, y, width, height, mode);
   verification_ = true;
-  WriteWindowRegisters(x, y, width, height, mode);
+  const bool written = WriteWindowRegisters(x, y, width, height, mode);
   verification_ = false;
-  return 0;
+  return written ? 0 : kCommandFailed;
 }
 
-void Model7730Device::WriteWindowRegisters(int x, int y, int width, int height, int mode) {
+bool Model7730Device::WriteWindowRegisters(int x, int y, int width, int height, int mode) {
   const WindowProgram program = ProgramFor(x, y, width, height, mode);
-  WriteSensorRegister(kGroupHoldRegister, 1);
-  WriteSensorRegister(kFrameLengthRegister, program.outputHeight + 143);
-  WriteSensorRegister(kLineLengthRegister, 2 * program.lineLength);
-  WriteSensorRegister(kFirstColumnRegister, x + 24);
-  WriteSensorRegister(kFirstRowRegister, y);
-  WriteSensorRegister(kLastColumnRegister, program.lastColumn);
-  WriteSensorRegister(kLastRowRegister, program.lastRow);
-  WriteSensorRegister(kOutputWidthRegister, program.outputWidth);
-  WriteSensorRegister(kOutputHeightRegister, program.outputHeight);
-  WriteSensorRegister(0x0400, 0);
-  WriteSensorRegister(0x0404, 16);
-  WriteSensorRegister(0x3018, 0);
-  WriteSensorRegister(0x3010, 0x94);
-  WriteSensorRegister(0x3014, 0x3FC);
-  uint16_t reset = 0x10DC;
-  if (IsVerifiedChip()) {
-    uint16_t unused = 0;
-    ReadRegister16(0x30D4, &unused);
-    ReadRegister16(0x3044, &unused);
-    ReadRegister16(kResetRegister, &reset);
-  }
-  WriteSensorRegister(kResetRegister, reset | 0x0002);
-  WriteSensorRegister(kGroupHoldRegister, 0);
-  WriteSensorRegister(kReadModeRegister, program.readMode);
+  // Every write is tried, as the sequence is fixed; any failure fails the change.
+  bool written = true;
+  auto write = [&](int address, int value) { written = WriteSensorRegister(address, value) == 1 && written; };
+  write(kGroupHoldRegister, 1);
+  write(kFrameLengthRegister, program.outputHeight + 143);
+  write(kLineLengthRegister, 2 * program.lineLength);
+  write(kFirstColumnRegister, x + 24);
+  write(kFirstRowRegister, y);
+  write(kLastColumnRegister, program.lastColumn);
+  write(kLastRowRegister, program.lastRow);
+  write(kOutputWidthRegister, program.outputWidth);
+  write(kOutputHeightRegister, program.outputHeight);
+  write(0x0400, 0);
+  write(0x0404, 16);
+  write(0x3018, 0);
+  write(0x3010, 0x94);
+  write(0x3014, 0x3FC);
+  write(kResetRegister, ResetRegisterToKeep() | kResetRestartBit);
+  write(kGroupHoldRegister, 0);
+  write(kReadModeRegister, program.readMode);
   // A window change always leaves the image unflipped.
   readModeCache_ = program.readMode;
+  return written;
+}
+
+uint16_t Model7730Device::ResetRegisterToKeep() {
+  if (!IsVerifiedChip()) return kResetPowerOn;
+  uint16_t unused = 0;
+  ReadRegister16(0x30D4, &unused);
+  ReadRegister16(0x3044, &unused);
+  // A wrong answer written back would stay in the sensor and be read back
+  // and written again at every later change: the value must be read twice
+  // alike and must not carry the bit that resets the sensor.
+  uint16_t first = 0;
+  uint16_t second = 0;
+  const bool read = ReadRegister16(kResetRegister, &first) == 1 && ReadRegister16(kResetRegister, &second) == 1;
+  if (!read || first != second || (first & kResetSensorBit) != 0) return kResetPowerOn;
+  return first;
 }
 
 int Model7730Device::SetMirrorH(int) { return 0; }
@@ -183,11 +209,11 @@ int Model7730Device::SetMirrorV(int flag) {
   if (pause.Refused()) return kCommandFailed;
   const int value = flag != 0 ? (readModeCache_ | kFlipBit) : (readModeCache_ & ~kFlipBit);
   verification_ = true;
-  WriteSensorRegister(kReadModeRegister, value);
+  const int written = WriteSensorRegister(kReadModeRegister, value);
   verification_ = false;
   readModeCache_ = value & 0xFFFF;
   verticalFlip_ = flag;
-  return 0;
+  return written == 1 ? 0 : kCommandFailed;
 }
 
 int Model7730Device::GetMirrorV() {
@@ -269,7 +295,7 @@ int Model7730Device::ReadFrame(void* destination, uint32_t bytes) {
   if (!IsVerifiedChip()) return DiskCameraDevice::ReadFrame(destination, bytes);
   if (!IsOpen()) return 0;
   if (!SendFrameRequest()) return 0;
-  return ReadBytes(kFrameAreaOffset, destination, bytes) ? 1 : 0;
+  return ReadFrameArea(destination, bytes) ? 1 : 0;
 }
 
 }  // namespace zirvo

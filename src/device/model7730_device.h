@@ -28,6 +28,7 @@ class Model7730Device : public DiskCameraDevice {
   int GetMirrorH() override;
   int GetMirrorV() override;
   int Open() override;
+  int SelectDevice(int index) override;
   int ReadFrame(void* destination, uint32_t bytes) override;
   int WriteRegister16(int address, int value) override;
   int ReadRegister16(int address, uint16_t* value) override;
@@ -49,7 +50,12 @@ class Model7730Device : public DiskCameraDevice {
 
   bool IsVerifiedChip() const { return chipId_.load() == kVerifiedChip; }
   static int ChannelGainSlot(int address);
-  void WriteWindowRegisters(int x, int y, int width, int height, int mode);
+  void ReadChipId();
+  // True when every register write succeeded (verified ones matched).
+  bool WriteWindowRegisters(int x, int y, int width, int height, int mode);
+  // The reset register's value to keep: what the sensor holds when two reads
+  // agree and make sense, else the power-on value.
+  uint16_t ResetRegisterToKeep();
 
   // Written by Open on the application thread, read by the transfer thread.
   std::atomic<uint16_t> chipId_{0};

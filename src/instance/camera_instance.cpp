@@ -43,7 +43,9 @@ int ReportedBitsForColorMode(int code) {
 }
 
 bool IsValidCaptureWindow(const CameraSizeSettings& window, int subSampleMode) {
-  if (window.width < 0 || window.height < 0 || window.left < 0 || window.top < 0) return false;
+  // Narrower or lower windows the device refuses: they would never be programmed.
+  if (window.width < kMinimumCaptureWidth || window.height < kMinimumCaptureHeight) return false;
+  if (window.left < 0 || window.top < 0) return false;
   if (window.width > kSensorWidth || window.left > kSensorWidth) return false;
   if (window.height > kSensorHeight || window.top > kSensorHeight) return false;
   // Both parts are at most the sensor size here, so the sums cannot overflow.
@@ -120,16 +122,30 @@ bool CameraInstance::CreateBitmaps() {
 
 void CameraInstance::LoadAndProgramCaptureWindow() {
   CameraSizeSettings window = settings_.CaptureWindow();
-  const int subSampleMode = settings_.VideoFormat().subSampleMode;
   loadCameraSize(window, errors_);
-  if (!IsValidCaptureWindow(window, subSampleMode)) {
+  StoreCaptureWindow(window);
+  ProgramStoredCaptureWindow();
+}
+
+void CameraInstance::ProgramStoredCaptureWindow() {
+  CameraSizeSettings window = settings_.CaptureWindow();
+  const int subSampleMode = settings_.VideoFormat().subSampleMode;
+  bool valid = IsValidCaptureWindow(window, subSampleMode);
+  int result = DiskCameraDevice::kStarted;
+  if (valid) {
+    result = device_->SetCaptureWindow(window.left, window.top, window.width, window.height, subSampleMode);
+    // The device refuses what it cannot program: the window is then as invalid.
+    valid = result != DiskCameraDevice::kWindowRefused;
+  }
+  if (!valid) {
     RecordError(kErrorCaptureWindow);
     window.totalWidth = window.width = kSensorWidth;
     window.totalHeight = window.height = kSensorHeight;
     window.left = window.top = 0;
+    result = device_->SetCaptureWindow(0, 0, kSensorWidth, kSensorHeight, subSampleMode);
   }
-  settings_.Update([&](InstanceSettings& s) { s.captureWindow = window; });
-  device_->SetCaptureWindow(window.left, window.top, window.width, window.height, subSampleMode);
+  if (result != DiskCameraDevice::kStarted) RecordCommandFailure();
+  StoreCaptureWindow(window);
   previewRectangle_ = PreviewRectangle{0, 0, window.width, window.height};
 }
 
@@ -141,15 +157,25 @@ void CameraInstance::LoadAndProgramAnalog() {
     *gain = Clamp(*gain, kMaximumGain);
   analog.exposure = Clamp(analog.exposure, kMaximumExposure);
   settings_.Update([&](InstanceSettings& s) { s.analog = analog; });
-  device_->SetGlobalGain(analog.globalGain);
-  device_->SetChannelGain(kRegisterGainGreen1, analog.colorGainGreen1);
-  device_->SetChannelGain(kRegisterGainRed, analog.colorGainRed);
-  device_->SetChannelGain(kRegisterGainBlue, analog.colorGainBlue);
-  device_->SetChannelGain(kRegisterGainGreen2, analog.colorGainGreen2);
-  device_->SetExposure(analog.exposure);
-  device_->SetMirrorV(analog.mirrorVertical);
+  // Register operations give 1 on success; the flip gives 0.
+  if (device_->SetGlobalGain(analog.globalGain) != 1) RecordCommandFailure();
+  if (device_->SetChannelGain(kRegisterGainGreen1, analog.colorGainGreen1) != 1) RecordCommandFailure();
+  if (device_->SetChannelGain(kRegisterGainRed, analog.colorGainRed) != 1) RecordCommandFailure();
+  if (device_->SetChannelGain(kRegisterGainBlue, analog.colorGainBlue) != 1) RecordCommandFailure();
+  if (device_->SetChannelGain(kRegisterGainGreen2, analog.colorGainGreen2) != 1) RecordCommandFailure();
+  if (device_->SetExposure(analog.exposure) != 1) RecordCommandFailure();
+  if (device_->SetMirrorV(analog.mirrorVertical) != 0) RecordCommandFailure();
+  // The horizontal mirror is done in software; the device call does nothing.
   device_->SetMirrorH(analog.mirrorHorizontal);
   device_->SetTimeout(deviceTimeout_);
+}
+
+bool CameraInstance::RecordCommandFailure() {
+  // Without any camera every command fails; that is reported where a camera
+  // is needed (error 2), not once per register at start-up.
+  if (!device_->IsOpen()) return false;
+  RecordError(kErrorCommand);
+  return true;
 }
 
 void CameraInstance::SetDialogRefresh(DialogRefresh* refresh) {
@@ -214,10 +240,23 @@ bool CameraInstance::CheckDevice() {
 
 int CameraInstance::SetDeviceNumber(int deviceNumber) {
   if (!CheckDevice()) return 0;
+  const int previousIndex = device_->GetDeviceIndex();
+  // A failed selection leaves the camera in use, its index and the settings.
   if (!device_->IsValidDeviceIndex(deviceNumber) || device_->SelectDevice(deviceNumber) != 0) {
     RecordError(kErrorDeviceNumber);
     return 0;
   }
+  // Each camera keeps its own analog settings: the ones of the camera left
+  // are stored now, the new camera's are loaded and programmed as at start-up.
+  if (settingsLoaded_) {
+    try {
+      saveAnalog(previousIndex, settings_.Analog());
+    } catch (const std::bad_alloc&) {
+      // The camera left keeps the settings stored before.
+    }
+  }
+  ProgramStoredCaptureWindow();
+  LoadAndProgramAnalog();
   return 1;
 }
 

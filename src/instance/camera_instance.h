@@ -78,13 +78,17 @@ inline constexpr int kDeviceNameEntry = 256;  // characters per EnumDevice table
 inline constexpr int kDeviceNameTableMinimum = 10;
 inline constexpr int kMinimumDeviceNameSize = 16;
 inline constexpr uint32_t kDeviceTimeout = 8000;
+// The smallest window the device programs.
+inline constexpr int kMinimumCaptureWidth = 4;
+inline constexpr int kMinimumCaptureHeight = 3;
 
 // Colour-mode codes: output bits accepted by SetColorMode, significant bits
 // reported by GetColorMode.
 int ColorModeCodeForBits(int bitsPerPixel);  // -1 for another bit count
 int ReportedBitsForColorMode(int code);
 
-// Valid when the window lies inside the sensor and the sub-sample mode is 0 to 20.
+// Valid when the window lies inside the sensor, is at least 4 x 3 and the
+// sub-sample mode is 0 to 20.
 bool IsValidCaptureWindow(const CameraSizeSettings& window, int subSampleMode);
 
 class CameraInstance {
@@ -190,7 +194,13 @@ class CameraInstance {
   bool CreateDevice();
   bool CreateBitmaps();
   void LoadAndProgramCaptureWindow();
+  // Programs the stored window; one the device refuses gives error 7 and the
+  // full frame, a failed device command error 6.
+  void ProgramStoredCaptureWindow();
   void LoadAndProgramAnalog();
+  // Error 6 for a device command that failed; true when recorded (a camera
+  // is open: without one every command fails and that is reported elsewhere).
+  bool RecordCommandFailure();
   void DestroyPreviewWindow();
   void StopWorker(std::atomic<int32_t>& runFlag, std::unique_ptr<platform::Thread>& thread,
                   std::unique_ptr<platform::ManualResetEvent>& finished);
@@ -199,7 +209,8 @@ class CameraInstance {
   bool CheckDevice();
   // Settings operations' helpers (settings_operations.cpp).
   void StoreCaptureWindow(const CameraSizeSettings& window);
-  void ProgramCaptureWindow(const CameraSizeSettings& window, int subSampleMode);
+  // False (error 6) when the camera in use did not take the window.
+  bool ProgramCaptureWindow(const CameraSizeSettings& window, int subSampleMode);
 
   ProcessorInfo processor_{};
   std::unique_ptr<Model7730Device> device_;

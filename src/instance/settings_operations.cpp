@@ -245,7 +245,9 @@ int CameraInstance::SetMirrorV(int flag) {
     s.filter[kFilterBayerMode] = FlipBayerRows(s.filter[kFilterBayerMode]);
     s.analog.mirrorVertical = mirror;
   });
-  return device_->SetMirrorV(mirror) == 0 ? 1 : 0;
+  if (device_->SetMirrorV(mirror) == 0) return 1;
+  RecordCommandFailure();
+  return 0;
 }
 
 int CameraInstance::GetMirrorV() {
@@ -283,8 +285,7 @@ int CameraInstance::SetCaptureWindow(int width, int height) {
     window.left = window.top = 0;
   }
   StoreCaptureWindow(window);
-  ProgramCaptureWindow(window, subSampleMode);
-  return 1;
+  return ProgramCaptureWindow(window, subSampleMode) ? 1 : 0;
 }
 
 int CameraInstance::SetCaptureWindowEx(int totalWidth, int left, int width, int totalHeight, int top,
@@ -304,8 +305,7 @@ int CameraInstance::SetCaptureWindowEx(int totalWidth, int left, int width, int 
     RecordError(kErrorCaptureWindow);
     return 0;
   }
-  ProgramCaptureWindow(window, subSampleMode);
-  return 1;
+  return ProgramCaptureWindow(window, subSampleMode) ? 1 : 0;
 }
 
 void CameraInstance::StoreCaptureWindow(const CameraSizeSettings& window) {
@@ -317,12 +317,13 @@ void CameraInstance::StoreCaptureWindow(const CameraSizeSettings& window) {
   if (changed) captureWindowGeneration_.fetch_add(1);
 }
 
-void CameraInstance::ProgramCaptureWindow(const CameraSizeSettings& window, int subSampleMode) {
+bool CameraInstance::ProgramCaptureWindow(const CameraSizeSettings& window, int subSampleMode) {
   if (device_->SetCaptureWindow(window.left, window.top, window.width, window.height, subSampleMode) !=
       DiskCameraDevice::kStarted)
-    return;
+    return !RecordCommandFailure();
   // A new window leaves the sensor unflipped; the vertical mirror stays as set.
-  device_->SetMirrorV(settings_.Analog().mirrorVertical);
+  if (device_->SetMirrorV(settings_.Analog().mirrorVertical) != 0) return !RecordCommandFailure();
+  return true;
 }
 
 int CameraInstance::GetCaptureWindowEx(int* totalWidth, int* left, int* width, int* totalHeight, int* top,

@@ -27,6 +27,9 @@ class Thread {
   uint32_t Id() const;
   // Waits for the body to return. No effect on a thread not started.
   void Join();
+  // Lets the body run on to its end unowned; it must touch nothing that its
+  // starter may free. The Thread can then be started again or destroyed.
+  void Detach();
   // True when called from this thread itself.
   bool IsCurrent() const;
 

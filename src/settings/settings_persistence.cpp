@@ -79,20 +79,35 @@ constexpr AnalogField kAnalogFields[] = {
     {"H_Mirror", &AnalogSettings::mirrorHorizontal, 0},
     {"AutoIris", &AnalogSettings::autoIris, 0}};
 
-// The factory defaults of a first run, written when the key does not exist.
+struct TopLevelDefault {
+  const char* name;
+  int32_t value;
+};
+constexpr TopLevelDefault kTopLevelDefaults[] = {
+    {"Size", 0}, {"Color", 2}, {"SubSample", 0}, {"WaitTime", 10}, {"Clock", 0}};
+
+// Writes `value` unless the key already holds `name`.
+bool WriteIfMissing(SettingsKey& key, const char* name, int32_t value) {
+  uint32_t stored;
+  return key.QueryValue(name, stored) || Write(key, name, value);
+}
+
+// The factory defaults of a first run, written where the key lacks them: a
+// missing key, an emptied file or one without its top-level values all start
+// like a first run, while every value already there stays.
 bool WriteFirstRunDefaults() {
   KeyPointer root = CreateSettings();
   if (!root) return false;
   bool written = false;
   if (KeyPointer preset = root->CreateSubKey("Size_00")) {
-    written = WriteSize(*preset, CameraSizeSettings{});
+    written = true;
+    const CameraSizeSettings defaults;
+    for (const SizeField& field : kSizeFields)
+      written = WriteIfMissing(*preset, field.name, defaults.*field.field) && written;
     written = preset->Close() && written;
   }
-  written = Write(*root, "Size", 0) && written;
-  written = Write(*root, "Color", 2) && written;
-  written = Write(*root, "SubSample", 0) && written;
-  written = Write(*root, "WaitTime", 10) && written;
-  written = Write(*root, "Clock", 0) && written;
+  for (const TopLevelDefault& value : kTopLevelDefaults)
+    written = WriteIfMissing(*root, value.name, value.value) && written;
   return root->Close() && written;
 }
 
@@ -122,13 +137,10 @@ int SaveValues(const std::string& subKey, const FilterSettings& filter, int firs
 
 int loadCameraSize(CameraSizeSettings& size, ErrorRecorder& errors) {
   KeyPointer root = OpenSettings();
-  if (!root) {
-    WriteFirstRunDefaults();
-    errors.RecordError(kErrorSettingsKey);
-    return 0;
-  }
   uint32_t index;
-  if (!root->QueryValue("Size", index)) {
+  if (!root || !root->QueryValue("Size", index)) {
+    root.reset();
+    WriteFirstRunDefaults();
     errors.RecordError(kErrorSettingsKey);
     return 0;
   }

@@ -12,8 +12,10 @@ namespace zirvo {
 inline constexpr int kErrorNoPreset = 4;
 inline constexpr int kErrorSettingsKey = 12;
 
-// The capture window of the current "Size" preset. On a first run (no key)
-// it writes the factory defaults, reports error 12 and loads nothing.
+// The capture window of the current "Size" preset. On a first run (no key,
+// or a key without "Size") it writes the factory defaults that are missing,
+// reports error 12 and loads nothing. A store that cannot be read at all
+// reports error 12 and is left alone.
 int loadCameraSize(CameraSizeSettings& size, ErrorRecorder& errors);
 // Colour mode, sub-sample mode, wait time and clock; missing values stay, and
 // so does the colour mode when the stored one is not a code 0 to 5.

@@ -367,14 +367,16 @@ TEST_F(SettingsExportsTest, WindowBeyondTheSensorIsKeptButRefusedAndNotProgramme
   }
 }
 
-TEST_F(SettingsExportsTest, WindowTouchingTheSensorEdgesOrEmptyIsValid) {
+TEST_F(SettingsExportsTest, WindowTouchingTheSensorEdgesIsValidAndAnEmptyOneIsNot) {
   Open();
   EXPECT_EQ(Zirvo_SetCaptureWindowEx(handle_, 4384, 384, 4000, 3288, 3000, 288), 1);
   EXPECT_EQ(Register(0x034C), 4000);
   EXPECT_EQ(Register(0x0346), 3000);
-  EXPECT_EQ(Zirvo_SetCaptureWindowEx(handle_, 4384, 0, 0, 3288, 0, 0), 1);
   EXPECT_TRUE(Errors().empty());
-  EXPECT_EQ(Zirvo_Width(handle_), 0);
+  // The device cannot program an empty window: it is refused like one too large.
+  EXPECT_EQ(Zirvo_SetCaptureWindowEx(handle_, 4384, 0, 0, 3288, 0, 0), 0);
+  EXPECT_EQ(Errors(), std::vector<int>{7});
+  EXPECT_EQ(Register(0x034C), 4000);
 }
 
 TEST_F(SettingsExportsTest, SubSampleModeBeyondTwentyMakesEveryWindowInvalid) {

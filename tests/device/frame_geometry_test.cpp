@@ -49,10 +49,16 @@ TEST(FrameGeometryTest, SoftwareSubSampleModesReadTheWholeFrameAndCopyLess) {
   EXPECT_EQ(quarter.copyWidth * quarter.copyHeight, 160 * 120);
 }
 
-TEST(FrameGeometryTest, EighthModeTransfersAndCopiesAnEighth) {
+TEST(FrameGeometryTest, EighthModeReadsTheFullResolutionFrameAndSamplesAnEighth) {
+  // The sensor sends mode 3 at full resolution: a read of an eighth would
+  // hold only the frame's first rows.
   const FrameGeometry geometry = ComputeFrameGeometry(4384, 3288, 3);
-  EXPECT_EQ(geometry.transferWidth, 548);
+  EXPECT_EQ(geometry.transferWidth, 4384);
+  EXPECT_EQ(geometry.transferHeight, 3288);
+  EXPECT_EQ(geometry.copyWidth, 548);
   EXPECT_EQ(geometry.copyHeight, 411);
+  EXPECT_EQ(geometry.sampleStep, 8);
+  EXPECT_EQ(ComputeFrameGeometry(640, 480, 2).sampleStep, 1);
 }
 
 TEST(FrameGeometryTest, CopyNeverExceedsTransferInAnyMode) {

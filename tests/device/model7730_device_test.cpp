@@ -178,6 +178,8 @@ TEST_F(Model7730DeviceTest, WindowChangeOnTheVerifiedChipIsTheExactExchangeSeque
   for (const auto& [address, value] : kWindowWritesBeforeReset) verifiedWrite(address, value);
   AppendRead(expected, 0x30D4);
   AppendRead(expected, 0x3044);
+  // Read twice: a value is kept only when both reads agree.
+  AppendRead(expected, 0x301A);
   AppendRead(expected, 0x301A);
   verifiedWrite(0x301A, reset | 0x0002);
   verifiedWrite(0x0104, 0);
@@ -315,15 +317,54 @@ TEST_F(Model7730DeviceTest, VerifiedWriteRetriesUntilTheReadBackMatches) {
   EXPECT_EQ(std::count(addresses.begin(), addresses.end(), 0x0346), 1);
 }
 
-TEST_F(Model7730DeviceTest, VerifiedWriteGivesUpAfterTenMismatches) {
+TEST_F(Model7730DeviceTest, FlipWhoseVerifiedWriteNeverMatchesFailsAfterTenAttempts) {
   Open();
   device_->SetCaptureWindow(0, 0, 640, 480, 0);
   ZirvoSim_ClearLog(camera_);
   ZirvoSim_SetReadbackMismatch(camera_, 0x3040, 50);
-  // The flip's result does not report the failed write.
-  EXPECT_EQ(device_->SetMirrorV(1), 0);
+  EXPECT_EQ(device_->SetMirrorV(1), 20);
   const std::vector<int> addresses = WrittenAddresses();
   EXPECT_EQ(std::count(addresses.begin(), addresses.end(), 0x3040), 10);
+  // Once the camera answers truly again, the flip succeeds.
+  ZirvoSim_SetReadbackMismatch(camera_, 0x3040, 0);
+  EXPECT_EQ(device_->SetMirrorV(1), 0);
+}
+
+TEST_F(Model7730DeviceTest, WindowChangeWhoseVerifiedWriteNeverMatchesFails) {
+  Open();
+  ZirvoSim_SetReadbackMismatch(camera_, 0x034C, 10);
+  EXPECT_EQ(device_->SetCaptureWindow(0, 0, 640, 480, 0), 20);
+  // The rest of the sequence is still written.
+  EXPECT_EQ(Register(0x3040), 0x41);
+  // Nine wrong answers leave the tenth attempt to match.
+  ZirvoSim_SetReadbackMismatch(camera_, 0x034C, 9);
+  EXPECT_EQ(device_->SetCaptureWindow(0, 0, 640, 480, 0), 0);
+}
+
+TEST_F(Model7730DeviceTest, OneWrongReadOfTheResetRegisterIsNeverWrittenBack) {
+  Open();
+  ZirvoSim_SetReadbackMismatch(camera_, 0x301A, 1);
+  ASSERT_EQ(device_->SetCaptureWindow(0, 0, 640, 480, 0), 0);
+  EXPECT_EQ(ZirvoSim_PeekRegister(camera_, 0x301A), 0x10DE);
+  // Later changes read the sound value back and keep it.
+  ASSERT_EQ(device_->SetCaptureWindow(0, 0, 320, 240, 0), 0);
+  EXPECT_EQ(ZirvoSim_PeekRegister(camera_, 0x301A), 0x10DE);
+}
+
+TEST_F(Model7730DeviceTest, ResetRegisterLyingTheSameWayTwiceIsCaughtByItsResetBit) {
+  Open();
+  // Both reads answer the register's complement, which has the reset bit set.
+  ZirvoSim_SetReadbackMismatch(camera_, 0x301A, 2);
+  ASSERT_EQ(device_->SetCaptureWindow(0, 0, 640, 480, 0), 0);
+  EXPECT_EQ(ZirvoSim_PeekRegister(camera_, 0x301A), 0x10DE);
+}
+
+TEST_F(Model7730DeviceTest, ResetRegisterValueReadTwiceAlikeIsKept) {
+  Open();
+  // A value the camera itself holds (written here over the wire) is preserved.
+  ASSERT_EQ(device_->WriteSensorRegister(0x301A, 0x10D8), 1);
+  ASSERT_EQ(device_->SetCaptureWindow(0, 0, 640, 480, 0), 0);
+  EXPECT_EQ(ZirvoSim_PeekRegister(camera_, 0x301A), 0x10DA);
 }
 
 TEST_F(Model7730DeviceTest, UnverifiedWritesAreSingle) {
@@ -463,8 +504,8 @@ TEST_F(Model7730DeviceTest, RegisterOperationsFailOnAnUnpluggedCamera) {
   ZirvoSim_Unplug(camera_);
   EXPECT_EQ(device_->SetGlobalGain(10), 0);
   EXPECT_EQ(device_->SetExposure(10), 0);
-  EXPECT_EQ(device_->SetCaptureWindow(0, 0, 64, 48, 0), 0);
-  EXPECT_EQ(device_->SetMirrorV(1), 0);
+  EXPECT_EQ(device_->SetCaptureWindow(0, 0, 64, 48, 0), 20);
+  EXPECT_EQ(device_->SetMirrorV(1), 20);
   uint16_t value = 7;
   EXPECT_EQ(device_->ReadSensorRegister(0x0000, &value), 0);
   EXPECT_EQ(value, 7);

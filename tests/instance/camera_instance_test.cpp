@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <filesystem>
@@ -171,6 +172,61 @@ TEST_F(CameraInstanceTest, StoredWindowBeyondTheSensorIsReplacedByTheFullFrame) 
   EXPECT_EQ(camera->CaptureWindow(), (CameraSizeSettings{4384, 3288, 4384, 3288, 0, 0, 4}));
   EXPECT_EQ(ZirvoSim_GetRegister(sim(), 0x034C), 4384);
   EXPECT_EQ(ZirvoSim_GetRegister(sim(), 0x034E), 3288);
+}
+
+TEST_F(CameraInstanceTest, StoredWindowTooSmallToProgramIsReplacedByTheFullFrame) {
+  for (auto [width, height] : {std::pair{2, 1}, std::pair{0, 0}, std::pair{3, 480}, std::pair{640, 2}}) {
+    SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+    config_.Store("", {{"Size", 0}});
+    config_.Store("Size_00", {{"TH", 4384}, {"TV", 3288}, {"EH", width}, {"EV", height}, {"EHS", 8}, {"EVS", 8}});
+    auto camera = Started();
+    EXPECT_EQ(DrainErrors(*camera), std::vector<int>{7});
+    EXPECT_EQ(camera->CaptureWindow(), (CameraSizeSettings{4384, 3288, 4384, 3288, 0, 0, 10}));
+    int deviceWidth = 0;
+    camera->Device()->GetCaptureWindow(nullptr, nullptr, &deviceWidth, nullptr, nullptr);
+    EXPECT_EQ(deviceWidth, 4384);
+    EXPECT_EQ(ZirvoSim_GetRegister(sim(), 0x034C), 4384);
+  }
+  CameraSizeSettings smallest{4384, 3288, 4, 3, 0, 0, 10};
+  EXPECT_TRUE(IsValidCaptureWindow(smallest, 0));
+  smallest.height = 2;
+  EXPECT_FALSE(IsValidCaptureWindow(smallest, 0));
+}
+
+TEST_F(CameraInstanceTest, CameraUnpluggedDuringStartUpLeavesTheReasonsInTheErrorStore) {
+  // The open and the chip-identifier read are answered, nothing after them.
+  ZirvoSim_UnplugAfter(sim(), 3);
+  auto camera = Started();
+  ASSERT_TRUE(camera->Device()->IsOpen());
+  const std::vector<int> errors = DrainErrors(*camera);
+  // Window, global gain, four colour gains, exposure and flip: one each.
+  EXPECT_EQ(std::count(errors.begin(), errors.end(), 6), 8);
+  EXPECT_EQ(std::count(errors.begin(), errors.end(), 12), 1);
+  EXPECT_EQ(errors.size(), 9u);
+}
+
+TEST_F(CameraInstanceTest, CameraThatNeverConfirmsTheWindowReportsAFailedCommand) {
+  config_.Store("", {{"Size", 0}});
+  config_.Store("Size_00", {{"TH", 4384}, {"TV", 3288}, {"EH", 640}, {"EV", 480}, {"EHS", 0}, {"EVS", 0}});
+  ZirvoSim_SetReadbackMismatch(sim(), 0x034C, 1000);
+  auto camera = Started();
+  EXPECT_EQ(DrainErrors(*camera), std::vector<int>{6});
+}
+
+TEST_F(CameraInstanceTest, WindowChangeAndFlipTheCameraNeverConfirmsFailWithErrorSix) {
+  auto camera = Started();
+  DrainErrors(*camera);
+  ZirvoSim_SetReadbackMismatch(sim(), 0x3040, 1000);
+  EXPECT_EQ(camera->SetMirrorV(1), 0);
+  EXPECT_EQ(DrainErrors(*camera), std::vector<int>{6});
+  ZirvoSim_SetReadbackMismatch(sim(), 0x034C, 1000);
+  EXPECT_EQ(camera->SetCaptureWindowEx(4384, 0, 640, 3288, 0, 480), 0);
+  EXPECT_EQ(DrainErrors(*camera), std::vector<int>{6});
+  // A camera that answers truly again takes both.
+  ZirvoSim_SetReadbackMismatch(sim(), -1, 0);
+  EXPECT_EQ(camera->SetCaptureWindowEx(4384, 0, 640, 3288, 0, 480), 1);
+  EXPECT_EQ(camera->SetMirrorV(0), 1);
+  EXPECT_TRUE(DrainErrors(*camera).empty());
 }
 
 TEST_F(CameraInstanceTest, WindowReachingExactlyTheSensorEdgeIsKept) {
@@ -368,16 +424,54 @@ TEST_F(CameraInstanceTest, AnotherDeviceNumberOpensTheNextCamera) {
   EXPECT_EQ(DrainErrors(*camera), (std::vector<int>{2, 2}));
 }
 
-TEST_F(CameraInstanceTest, SecondCameraSavesItsOwnGains) {
+TEST_F(CameraInstanceTest, TwoCamerasKeepTheirOwnStoredSettings) {
   AttachSecondCamera();
-  auto first = Started();
-  first.reset();
-  config_.Store("Gain_00", {{"Global", 33}});
+  config_.Store("", {{"Size", 0}, {"Color", 2}});
+  config_.Store("Size_00", {{"TH", 4384}, {"TV", 3288}, {"EH", 640}, {"EV", 480}, {"EHS", 16}, {"EVS", 8}});
+  config_.Store("Gain_00", {{"Global", 33}, {"ColorR", 34}, {"Exposure", 700}, {"V_Mirror", 0}});
+  config_.Store("Gain_01", {{"Global", 55}, {"ColorR", 56}, {"Exposure", 900}, {"V_Mirror", 1}});
   auto camera = Started();
+  EXPECT_TRUE(DrainErrors(*camera).empty());
   EXPECT_EQ(camera->Analog().globalGain, 33);
+  EXPECT_EQ(ZirvoSim_GetRegister(sim(0), 0x305E), 0x1000 | 33);
+
   ASSERT_EQ(camera->SetDeviceNumber(1), 1);
+  EXPECT_TRUE(DrainErrors(*camera).empty());
+  EXPECT_EQ(camera->Analog().globalGain, 55);
+  EXPECT_EQ(camera->Analog().exposure, 900);
+  // The newly selected camera is programmed as at start-up.
+  EXPECT_EQ(ZirvoSim_GetRegister(sim(1), 0x034C), 640);
+  EXPECT_EQ(ZirvoSim_GetRegister(sim(1), 0x0344), 16 + 24);
+  EXPECT_EQ(ZirvoSim_GetRegister(sim(1), 0x305E), 0x1000 | 55);
+  EXPECT_EQ(ZirvoSim_GetRegister(sim(1), 0x305A), 0x1000 | 56);
+  EXPECT_EQ(ZirvoSim_GetRegister(sim(1), 0x0202), 900);
+  EXPECT_EQ(ZirvoSim_GetRegister(sim(1), 0x3040), 0x8041);
+
   camera.reset();
-  EXPECT_EQ(config_.Stored("Gain_01", "Global"), 33);
+  EXPECT_EQ(config_.Stored("Gain_01", "Global"), 55);
+  EXPECT_EQ(config_.Stored("Gain_01", "Exposure"), 900);
+  EXPECT_EQ(config_.Stored("Gain_00", "Global"), 33);
+  EXPECT_EQ(config_.Stored("Gain_00", "Exposure"), 700);
+}
+
+TEST_F(CameraInstanceTest, CameraThatCannotBeOpenedLeavesEverythingAsItWas) {
+  // Listed twice, attached once: number 1 is valid but cannot be opened.
+  ZirvoSim_AddEnumEntry("USBSTOR\\Disk&Ven_KELVOR&Prod_USB3.0_7730QX&Rev_1.00\\GONE&0");
+  config_.Store("Gain_00", {{"Global", 33}});
+  config_.Store("Gain_01", {{"Global", 55}});
+  auto camera = Started();
+  DrainErrors(*camera);
+  ASSERT_EQ(camera->Device()->GetDeviceCount(), 2);
+  EXPECT_EQ(camera->SetDeviceNumber(1), 0);
+  EXPECT_EQ(DrainErrors(*camera), std::vector<int>{2});
+  EXPECT_EQ(camera->Device()->GetDeviceIndex(), 0);
+  EXPECT_TRUE(camera->Device()->IsOpen());
+  EXPECT_EQ(camera->Analog().globalGain, 33);
+  // Setters still reach the camera in use.
+  EXPECT_EQ(camera->Device()->SetExposure(321), 1);
+  EXPECT_EQ(ZirvoSim_GetRegister(sim(), 0x0202), 321);
+  camera.reset();
+  EXPECT_EQ(config_.Stored("Gain_01", "Global"), 55);
   EXPECT_EQ(config_.Stored("Gain_00", "Global"), 33);
 }
 

@@ -3,6 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -37,6 +44,40 @@ class SettingsStoreTest : public ::testing::Test {
 
   TemporaryConfig config_;
 };
+
+#if !defined(_WIN32)
+// Takes every free file descriptor but `spare` for its lifetime, as a busy
+// process that has run out of them would.
+class ExhaustedDescriptors {
+ public:
+  explicit ExhaustedDescriptors(int spare) {
+    getrlimit(RLIMIT_NOFILE, &saved_);
+    const int source = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (source < 0) return;
+    taken_.push_back(source);
+    // A low limit keeps the number of descriptors to take small.
+    struct rlimit low = saved_;
+    low.rlim_cur = static_cast<rlim_t>(source + 64);
+    if (low.rlim_cur < saved_.rlim_cur) setrlimit(RLIMIT_NOFILE, &low);
+    for (int fd; (fd = dup(source)) >= 0;) taken_.push_back(fd);
+    exhausted_ = errno == EMFILE;
+    for (int i = 0; i < spare && !taken_.empty(); ++i) {
+      close(taken_.back());
+      taken_.pop_back();
+    }
+  }
+  ~ExhaustedDescriptors() {
+    for (int fd : taken_) close(fd);
+    setrlimit(RLIMIT_NOFILE, &saved_);
+  }
+  bool exhausted() const { return exhausted_; }
+
+ private:
+  struct rlimit saved_ {};
+  std::vector<int> taken_;
+  bool exhausted_ = false;
+};
+#endif
 
 TEST_F(SettingsStoreTest, MissingKeyCannotBeOpenedForReading) {
   EXPECT_EQ(OpenUserKey(kSettingsKeyPath), nullptr);
@@ -170,6 +211,111 @@ TEST_F(SettingsStoreTest, SecondDamagedFileGetsItsOwnCopy) {
   config_.WriteSettingsFile("=1\n");
   EXPECT_EQ(OpenUserKey(kSettingsKeyPath), nullptr);
   EXPECT_EQ(DamagedCopies().size(), 2u);
+}
+
+#if !defined(_WIN32)
+TEST_F(SettingsStoreTest, NoDescriptorLeftFailsTheLoadAndLeavesTheFile) {
+  { CreateUserKey(kSettingsKeyPath)->SetValue("Size", 5); }
+  const std::string before = config_.ReadSettingsFile();
+  bool opened = true;
+  bool created = true;
+  {
+    ExhaustedDescriptors none(0);
+    ASSERT_TRUE(none.exhausted());
+    opened = OpenUserKey(kSettingsKeyPath) != nullptr;
+    created = CreateUserKey(kSettingsKeyPath) != nullptr;
+  }
+  EXPECT_FALSE(opened);
+  EXPECT_FALSE(created);
+  EXPECT_EQ(config_.ReadSettingsFile(), before);
+  EXPECT_TRUE(DamagedCopies().empty());
+  EXPECT_EQ(Query(*OpenUserKey(kSettingsKeyPath), "Size"), 5u);
+}
+
+TEST_F(SettingsStoreTest, SaveWhoseLockTakesTheLastDescriptorFailsAndKeepsTheFile) {
+  {
+    auto root = CreateUserKey(kSettingsKeyPath);
+    root->SetValue("Size", 5);
+    root->CreateSubKey("Gain_00")->SetValue("Global", 77);
+  }
+  const std::string before = config_.ReadSettingsFile();
+  auto root = CreateUserKey(kSettingsKeyPath);
+  ASSERT_NE(root, nullptr);
+  ASSERT_TRUE(root->SetValue("Color", 3));
+  bool closed = true;
+  {
+    // The lock gets the one descriptor left; reading the file again cannot.
+    ExhaustedDescriptors allButOne(1);
+    ASSERT_TRUE(allButOne.exhausted());
+    closed = root->Close();
+  }
+  EXPECT_FALSE(closed);
+  EXPECT_EQ(config_.ReadSettingsFile(), before);
+  EXPECT_TRUE(DamagedCopies().empty());
+  auto reopened = OpenUserKey(kSettingsKeyPath);
+  ASSERT_NE(reopened, nullptr);
+  EXPECT_EQ(Query(*reopened->OpenSubKey("Gain_00"), "Global"), 77u);
+}
+
+#endif
+
+TEST_F(SettingsStoreTest, ByteOrderMarkBeforeTheFirstValueIsSkipped) {
+  config_.WriteSettingsFile("\xEF\xBB\xBFSize=3\r\n[Size_03]\r\nEH=640\r\n");
+  auto root = OpenUserKey(kSettingsKeyPath);
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(Query(*root, "Size"), 3u);
+  EXPECT_EQ(Query(*root->OpenSubKey("Size_03"), "EH"), 640u);
+  EXPECT_TRUE(DamagedCopies().empty());
+  // Saved again without the mark, the value is still the key's own.
+  { CreateUserKey(kSettingsKeyPath)->SetValue("Color", 2); }
+  EXPECT_EQ(config_.ReadSettingsFile().rfind("\xEF\xBB\xBF", 0), std::string::npos);
+  EXPECT_EQ(Query(*OpenUserKey(kSettingsKeyPath), "Size"), 3u);
+}
+
+TEST_F(SettingsStoreTest, SectionOfManyValuesKeepsEveryValueAndTheLastOfARepeat) {
+  std::string text = "Size=1\n[Filter]\n";
+  for (int i = 0; i < 20000; ++i) text += "V" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+  text += "v17=-17\n";
+  config_.WriteSettingsFile(text);
+  {
+    auto root = CreateUserKey(kSettingsKeyPath);
+    ASSERT_NE(root, nullptr);
+    root->CreateSubKey("filter")->SetValue("V19999", 5);
+  }
+  auto filter = OpenUserKey(kSettingsKeyPath)->OpenSubKey("Filter");
+  ASSERT_NE(filter, nullptr);
+  EXPECT_EQ(Query(*filter, "V0"), 0u);
+  EXPECT_EQ(Query(*filter, "V17"), static_cast<uint32_t>(-17));
+  EXPECT_EQ(Query(*filter, "V12345"), 12345u);
+  EXPECT_EQ(Query(*filter, "V19999"), 5u);
+  EXPECT_TRUE(DamagedCopies().empty());
+}
+
+TEST_F(SettingsStoreTest, FileBeyondAnyStoreIsKeptAsideUnread) {
+  // Valid lines, but more of them than a store ever holds.
+  std::string text = "[Filter]\n";
+  while (text.size() <= (1u << 20)) text += "Brightness=1\n";
+  config_.WriteSettingsFile(text);
+  EXPECT_EQ(OpenUserKey(kSettingsKeyPath), nullptr);
+  ASSERT_EQ(DamagedCopies().size(), 1u);
+  EXPECT_EQ(std::filesystem::file_size(DamagedCopies().front()), text.size());
+
+  std::string entries;
+  for (int i = 0; i <= 65536; ++i) entries += "[S" + std::to_string(i) + "]\n";
+  config_.WriteSettingsFile(entries);
+  EXPECT_EQ(OpenUserKey(kSettingsKeyPath), nullptr);
+  EXPECT_EQ(DamagedCopies().size(), 2u);
+}
+
+TEST_F(SettingsStoreTest, KeysOwnValuesStayFirstWhenAddedAfterASection) {
+  config_.WriteSettingsFile("[Gray]\nMode=1\n");
+  { CreateUserKey(kSettingsKeyPath)->SetValue("Size", 2); }
+  auto root = OpenUserKey(kSettingsKeyPath);
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(Query(*root, "Size"), 2u);
+  EXPECT_EQ(Query(*root->OpenSubKey("Gray"), "Mode"), 1u);
+  uint32_t value = 0;
+  EXPECT_FALSE(root->OpenSubKey("Gray")->QueryValue("Size", value));
 }
 
 TEST_F(SettingsStoreTest, HandWrittenFileWithCommentsAndHexIsRead) {

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "platform/clock.h"
@@ -84,6 +85,25 @@ TEST(ThreadTest, BodyMayJoinItsOwnThread) {
   }));
   ASSERT_TRUE(done.Wait(10000));
   EXPECT_FALSE(thread.IsStarted());
+}
+
+TEST(ThreadTest, DetachedBodyRunsOnAfterItsThreadIsGone) {
+  auto release = std::make_shared<ManualResetEvent>();
+  auto finished = std::make_shared<ManualResetEvent>();
+  {
+    Thread thread;
+    ASSERT_TRUE(thread.Start([release, finished] {
+      release->Wait(kInfinite);
+      finished->Set();
+    }));
+    thread.Detach();
+    EXPECT_FALSE(thread.IsStarted());
+    // Free to start again at once, while the first body still waits.
+    ASSERT_TRUE(thread.Start([] {}));
+  }
+  EXPECT_FALSE(finished->IsSet());
+  release->Set();
+  EXPECT_TRUE(finished->Wait(5000));
 }
 
 TEST(ManualResetEventTest, StaysSignalledUntilReset) {

@@ -105,12 +105,49 @@ TEST_F(SettingsPersistenceTest, SizeNamingAMissingPresetFailsWithTwelveAndChange
   EXPECT_EQ(size, (CameraSizeSettings{1, 2, 3, 4, 5, 6, 7}));
 }
 
-TEST_F(SettingsPersistenceTest, MissingSizeValueFailsWithTwelveAndWritesNoDefaults) {
+TEST_F(SettingsPersistenceTest, MissingSizeValueStartsLikeAFirstRunAndKeepsWhatIsThere) {
   Store("", {{"Color", 3}});
+  Store("Gain_00", {{"Global", 40}});
+  CameraSizeSettings size{1, 2, 3, 4, 5, 6, 7};
+  EXPECT_EQ(loadCameraSize(size, errors_), 0);
+  EXPECT_EQ(errors_.codes, std::vector<int>{12});
+  EXPECT_EQ(size, (CameraSizeSettings{1, 2, 3, 4, 5, 6, 7}));
+  int32_t value = -1;
+  ASSERT_TRUE(Has("", "Size", &value));
+  EXPECT_EQ(value, 0);
+  ASSERT_TRUE(Has("Size_00", "EH", &value));
+  EXPECT_EQ(value, 4384);
+  ASSERT_TRUE(Has("", "Color", &value));
+  EXPECT_EQ(value, 3);
+  ASSERT_TRUE(Has("Gain_00", "Global", &value));
+  EXPECT_EQ(value, 40);
+  // Repaired once: the next start loads the preset without an error.
+  errors_.codes.clear();
+  EXPECT_EQ(loadCameraSize(size, errors_), 1);
+  EXPECT_TRUE(errors_.codes.empty());
+  EXPECT_EQ(size, CameraSizeSettings{});
+}
+
+TEST_F(SettingsPersistenceTest, EmptySettingsFileGetsTheFirstRunDefaultsAndColourMode) {
+  config_.WriteSettingsFile("");
   CameraSizeSettings size;
   EXPECT_EQ(loadCameraSize(size, errors_), 0);
   EXPECT_EQ(errors_.codes, std::vector<int>{12});
-  EXPECT_FALSE(HasKey("Size_00"));
+  VideoFormatSettings format;
+  EXPECT_EQ(loadVideoFormat(format, errors_), 1);
+  EXPECT_EQ(format.colorMode, 2);
+  EXPECT_EQ(format.waitTime, 10);
+  errors_.codes.clear();
+  EXPECT_EQ(loadCameraSize(size, errors_), 1);
+  EXPECT_TRUE(errors_.codes.empty());
+}
+
+TEST_F(SettingsPersistenceTest, PresetWithMissingValuesKeepsItsOwnWhenRepaired) {
+  Store("Size_00", {{"EH", 640}, {"EV", 480}});
+  CameraSizeSettings size;
+  EXPECT_EQ(loadCameraSize(size, errors_), 0);
+  EXPECT_EQ(loadCameraSize(size, errors_), 1);
+  EXPECT_EQ(size, (CameraSizeSettings{4384, 3288, 640, 480, 0, 0, 10}));
 }
 
 TEST_F(SettingsPersistenceTest, VideoFormatWithoutKeyReportsTwelveAndKeepsValues) {

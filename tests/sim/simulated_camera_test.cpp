@@ -220,6 +220,16 @@ TEST_F(SimulatedCameraTest, UnplugFailsEveryExchangeAndLeavesTheEnumeration) {
   EXPECT_EQ(0, log.back().ok);
 }
 
+TEST_F(SimulatedCameraTest, UnplugAfterAnswersTheGivenNumberOfExchangesOnly) {
+  ZirvoSim_UnplugAfter(camera(), 3);
+  uint8_t sector[512];
+  EXPECT_TRUE(ReadReplySector(disk(), sector));
+  EXPECT_TRUE(WriteRegisterOverWire(disk(), 0x0202, 700));  // two exchanges
+  EXPECT_FALSE(ReadReplySector(disk(), sector));
+  EXPECT_FALSE(ReadReplySector(disk(), sector));
+  EXPECT_EQ(700, ZirvoSim_PeekRegister(camera(), 0x0202));
+}
+
 TEST_F(SimulatedCameraTest, ReadBackMismatchesTheGivenNumberOfTimes) {
   ASSERT_TRUE(WriteRegisterOverWire(disk(), 0x3040, 0x0041));
   ZirvoSim_SetReadbackMismatch(camera(), 0x3040, 2);

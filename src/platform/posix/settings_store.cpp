@@ -12,8 +12,10 @@
 // "<file>.lock": re-read, apply this key's changes, write "<file>.tmp", fsync,
 // rename over the file, fsync the folder. A crash leaves the old or the new
 // file, and concurrent writers keep each other's values. A file that cannot
-// be parsed or read is renamed to "<file>.damaged-<UTC time>" and then counts
-// as missing, so it is never overwritten.
+// be parsed is renamed to "<file>.damaged-<UTC time>" and then counts as
+// missing, so it is never overwritten. A file that cannot be read for a
+// passing reason (no descriptor left, an I/O error, no memory) fails that
+// load or save and stays where it is. A UTF-8 byte-order mark is skipped.
 #include "platform/settings_store.h"
 
 #include <fcntl.h>
@@ -26,6 +28,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <optional>
+#include <unordered_map>
+#include <unordered_set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -43,6 +47,14 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
+// Names compare without regard to ASCII case: indexes hold the lowered form.
+std::string Lowered(std::string_view name) {
+  std::string lowered(name);
+  for (char& c : lowered)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return lowered;
+}
+
 struct Value {
   std::string name;
   uint32_t value;
@@ -51,37 +63,46 @@ struct Value {
 struct Section {
   std::string path;  // empty for the key itself
   std::vector<Value> values;
+  std::unordered_map<std::string, std::size_t> index;  // lowered name -> values entry
+
+  const Value* Find(std::string_view name) const {
+    auto found = index.find(Lowered(name));
+    return found == index.end() ? nullptr : &values[found->second];
+  }
+  void Set(std::string_view name, uint32_t value) {
+    auto [entry, added] = index.try_emplace(Lowered(name), values.size());
+    if (added) values.push_back(Value{std::string(name), value});
+    else values[entry->second].value = value;
+  }
 };
 
+// Sections in file order, found through a hash index, so that a file of many
+// values costs time in proportion to its size.
 struct Document {
   std::vector<Section> sections;
+  std::unordered_map<std::string, std::size_t> index;  // lowered path -> sections entry
+  // Lowered paths of every key that exists, the parents of sections included.
+  std::unordered_set<std::string> keys;
+  std::size_t valueCount = 0;
 
   const Section* Find(std::string_view path) const {
-    for (const Section& section : sections)
-      if (SameName(section.path, path)) return &section;
-    return nullptr;
+    auto found = index.find(Lowered(path));
+    return found == index.end() ? nullptr : &sections[found->second];
   }
   Section& Ensure(std::string_view path) {
-    for (Section& section : sections)
-      if (SameName(section.path, path)) return section;
-    if (path.empty()) {
-      sections.insert(sections.begin(), Section{});
-      return sections.front();
-    }
-    sections.push_back(Section{std::string(path), {}});
+    std::string lowered = Lowered(path);
+    auto found = index.find(lowered);
+    if (found != index.end()) return sections[found->second];
+    for (std::size_t slash = lowered.find('\\'); slash != std::string::npos;
+         slash = lowered.find('\\', slash + 1))
+      keys.insert(lowered.substr(0, slash));
+    keys.insert(lowered);
+    index.emplace(std::move(lowered), sections.size());
+    sections.push_back(Section{std::string(path), {}, {}});
     return sections.back();
   }
   // A key exists when it has a section of its own or any deeper sub-key does.
-  bool HasKey(std::string_view path) const {
-    if (path.empty()) return true;
-    for (const Section& section : sections) {
-      if (SameName(section.path, path)) return true;
-      if (section.path.size() > path.size() && section.path[path.size()] == '\\' &&
-          SameName(std::string_view(section.path).substr(0, path.size()), path))
-        return true;
-    }
-    return false;
-  }
+  bool HasKey(std::string_view path) const { return path.empty() || keys.count(Lowered(path)) != 0; }
 };
 
 std::string_view Trim(std::string_view text) {
@@ -128,14 +149,24 @@ bool ValidName(std::string_view name) {
   return Trim(name).size() == name.size();
 }
 
+// Bounds on what a file may cost to load: far above anything this library
+// writes (a few kilobytes), far below what would stall a start.
+constexpr std::size_t kMaxFileBytes = 1u << 20;
+constexpr std::size_t kMaxEntries = 1u << 16;  // sections and values together
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 std::optional<Document> Parse(std::string_view text) {
+  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
   Document document;
   Section* current = nullptr;
+  std::size_t entries = 0;
   while (!text.empty()) {
     std::size_t end = text.find('\n');
     std::string_view line = Trim(text.substr(0, end));
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+    if (++entries > kMaxEntries) return std::nullopt;
     if (line.front() == '[') {
       if (line.back() != ']' || line.size() < 3) return std::nullopt;
       std::string_view path = line.substr(1, line.size() - 2);
@@ -149,13 +180,7 @@ std::optional<Document> Parse(std::string_view text) {
     std::optional<uint32_t> number = ParseNumber(Trim(line.substr(equals + 1)));
     if (!ValidName(name) || !number) return std::nullopt;
     if (!current) current = &document.Ensure("");
-    bool replaced = false;
-    for (Value& value : current->values)
-      if (SameName(value.name, name)) {
-        value.value = *number;
-        replaced = true;
-      }
-    if (!replaced) current->values.push_back(Value{std::string(name), *number});
+    current->Set(name, *number);
   }
   return document;
 }
@@ -164,11 +189,15 @@ std::string Format(const Document& document) {
   std::string text =
       "; Zirvo 7730QX SDK settings. Values before the first [section] belong to the\n"
       "; key itself; each [section] is a sub-key. Every value is a 32-bit number.\n";
-  for (const Section& section : document.sections) {
+  auto append = [&text](const Section& section) {
     if (!section.path.empty()) text += "\n[" + section.path + "]\n";
     for (const Value& value : section.values)
       text += value.name + "=" + std::to_string(static_cast<int32_t>(value.value)) + "\n";
-  }
+  };
+  // The key's own values must come before the first section to stay its own.
+  if (const Section* own = document.Find("")) append(*own);
+  for (const Section& section : document.sections)
+    if (!section.path.empty()) append(section);
   return text;
 }
 
@@ -230,20 +259,25 @@ bool MakeFolders(const std::string& folder) {
   return true;
 }
 
-enum class LoadResult { Loaded, Missing, Damaged };
+enum class ReadResult { Read, Missing, Damaged, Unavailable };
 
-LoadResult ReadFile(const std::string& file, std::string& text) {
+// Damaged only for what the file is (not a regular file, larger than any
+// store); a failure to open or read it is passing and says nothing about it.
+ReadResult ReadFile(const std::string& file, std::string& text) {
   FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return errno == ENOENT || errno == ENOTDIR ? LoadResult::Missing : LoadResult::Damaged;
+  if (fd.get() < 0) return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Unavailable;
   struct stat status;
-  if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) return LoadResult::Damaged;
+  if (::fstat(fd.get(), &status) != 0) return ReadResult::Unavailable;
+  if (!S_ISREG(status.st_mode) || static_cast<uint64_t>(status.st_size) > kMaxFileBytes)
+    return ReadResult::Damaged;
   text.clear();
   char buffer[8192];
   for (;;) {
     ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return LoadResult::Damaged;
-    if (got == 0) return LoadResult::Loaded;
+    if (got < 0) return ReadResult::Unavailable;
+    if (got == 0) return ReadResult::Read;
+    if (text.size() + static_cast<std::size_t>(got) > kMaxFileBytes) return ReadResult::Damaged;
     text.append(buffer, static_cast<std::size_t>(got));
   }
 }
@@ -259,26 +293,39 @@ bool WriteAll(int fd, const std::string& text) {
   return true;
 }
 
+// What loading the file gave: its content, nothing (missing, or damaged and
+// now put aside), or a failure that leaves the file where it is.
+struct Loaded {
+  enum class Kind { Document, Missing, Unavailable };
+  Kind kind;
+  Document document;
+};
+
+Loaded MissingFile() { return {Loaded::Kind::Missing, {}}; }
+Loaded UnavailableFile() { return {Loaded::Kind::Unavailable, {}}; }
+
 // The file behind one top-level key.
 class StoreFile {
  public:
   StoreFile(std::string folder, std::string file) : folder_(std::move(folder)), file_(std::move(file)) {}
 
-  // The parsed file, or nothing when it is missing or had to be put aside.
-  std::optional<Document> Load() const {
+  Loaded Load() const {
     std::string text;
     switch (ReadFile(file_, text)) {
-      case LoadResult::Missing:
-        return std::nullopt;
-      case LoadResult::Loaded:
-        if (std::optional<Document> document = Parse(text)) return document;
+      case ReadResult::Missing:
+        return MissingFile();
+      case ReadResult::Unavailable:
+        return UnavailableFile();
+      case ReadResult::Read:
+        if (std::optional<Document> document = Parse(text))
+          return {Loaded::Kind::Document, std::move(*document)};
         break;
-      case LoadResult::Damaged:
+      case ReadResult::Damaged:
         break;
     }
     // Only under the lock may the file be moved: another writer may just have replaced it.
     Lock lock(*this);
-    if (!lock.held()) return std::nullopt;
+    if (!lock.held()) return UnavailableFile();
     return LoadLocked();
   }
 
@@ -288,9 +335,12 @@ class StoreFile {
     if (!MakeFolders(folder_)) return false;
     Lock lock(*this);
     if (!lock.held()) return false;
-    Document document = LoadLocked().value_or(Document{});
-    change(document);
-    return Replace(Format(document));
+    Loaded loaded = LoadLocked();
+    // A file that could not be read now must not be replaced by one that
+    // holds only this key's changes.
+    if (loaded.kind == Loaded::Kind::Unavailable) return false;
+    change(loaded.document);
+    return Replace(Format(loaded.document));
   }
 
  private:
@@ -313,17 +363,25 @@ class StoreFile {
     bool held_ = false;
   };
 
-  std::optional<Document> LoadLocked() const {
+  Loaded LoadLocked() const {
     std::string text;
-    LoadResult result = ReadFile(file_, text);
-    if (result == LoadResult::Missing) return std::nullopt;
-    if (result == LoadResult::Loaded)
-      if (std::optional<Document> document = Parse(text)) return document;
-    PutAside();
-    return std::nullopt;
+    switch (ReadFile(file_, text)) {
+      case ReadResult::Missing:
+        return MissingFile();
+      case ReadResult::Unavailable:
+        return UnavailableFile();
+      case ReadResult::Read:
+        if (std::optional<Document> document = Parse(text))
+          return {Loaded::Kind::Document, std::move(*document)};
+        break;
+      case ReadResult::Damaged:
+        break;
+    }
+    return PutAside() ? MissingFile() : UnavailableFile();
   }
 
-  void PutAside() const {
+  // False when the file could not be moved: it must then not be overwritten.
+  bool PutAside() const {
     char stamp[32];
     std::time_t now = std::time(nullptr);
     struct tm utc;
@@ -332,7 +390,7 @@ class StoreFile {
     std::string aside = file_ + ".damaged-" + stamp;
     for (int n = 2; ::access(aside.c_str(), F_OK) == 0; ++n)
       aside = file_ + ".damaged-" + stamp + "-" + std::to_string(n);
-    ::rename(file_.c_str(), aside.c_str());
+    return ::rename(file_.c_str(), aside.c_str()) == 0;
   }
 
   bool Replace(const std::string& text) const {
@@ -411,11 +469,10 @@ class FileKey final : public SettingsKey {
         return true;
       }
     if (const Section* section = snapshot_->Find(path_))
-      for (const Value& stored : section->values)
-        if (SameName(stored.name, name)) {
-          value = stored.value;
-          return true;
-        }
+      if (const Value* stored = section->Find(name)) {
+        value = stored->value;
+        return true;
+      }
     return false;
   }
 
@@ -436,15 +493,7 @@ class FileKey final : public SettingsKey {
     if (!writable_ || (!mustCreate_ && pending_.empty())) return true;
     return store_->Update([this](Document& document) {
       Section& section = document.Ensure(path_);
-      for (const Value& change : pending_) {
-        bool replaced = false;
-        for (Value& stored : section.values)
-          if (SameName(stored.name, change.name)) {
-            stored.value = change.value;
-            replaced = true;
-          }
-        if (!replaced) section.values.push_back(change);
-      }
+      for (const Value& change : pending_) section.Set(change.name, change.value);
     });
   }
 
@@ -474,19 +523,20 @@ std::shared_ptr<const StoreFile> StoreFor(const char* path) {
 std::unique_ptr<SettingsKey> OpenUserKey(const char* path) {
   std::shared_ptr<const StoreFile> store = StoreFor(path);
   if (!store) return nullptr;
-  std::optional<Document> document = store->Load();
-  if (!document) return nullptr;
-  return std::make_unique<FileKey>(store, std::make_shared<const Document>(std::move(*document)),
+  Loaded loaded = store->Load();
+  if (loaded.kind != Loaded::Kind::Document) return nullptr;
+  return std::make_unique<FileKey>(store, std::make_shared<const Document>(std::move(loaded.document)),
                                    std::string(), false, false);
 }
 
 std::unique_ptr<SettingsKey> CreateUserKey(const char* path) {
   std::shared_ptr<const StoreFile> store = StoreFor(path);
   if (!store) return nullptr;
-  std::optional<Document> document = store->Load();
-  bool missing = !document;
+  Loaded loaded = store->Load();
+  if (loaded.kind == Loaded::Kind::Unavailable) return nullptr;
+  bool missing = loaded.kind == Loaded::Kind::Missing;
   auto key = std::make_unique<FileKey>(
-      store, std::make_shared<const Document>(document.value_or(Document{})), std::string(), true,
+      store, std::make_shared<const Document>(std::move(loaded.document)), std::string(), true,
       missing);
   // The key exists as soon as it is created, as in the registry.
   if (missing && !key->Close()) return nullptr;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -34,8 +35,9 @@ constexpr auto kReplacedClockFirstSteps = std::chrono::milliseconds(500);
 }  // namespace
 
 struct Thread::State {
-  // Held by Start until the thread's fields are published; the body waits for it.
-  std::mutex starting;
+  // Held by Start until the thread's fields are published; the body waits for
+  // it. Shared with the body, which may outlive a detached State.
+  std::shared_ptr<std::mutex> starting = std::make_shared<std::mutex>();
   std::thread thread;
   // Written by the owner at start, read by any thread that asks.
   std::atomic<uint32_t> id{0};
@@ -48,10 +50,10 @@ Thread::~Thread() { Join(); }
 
 bool Thread::Start(std::function<void()> body) {
   if (state_->thread.joinable()) return false;
-  std::unique_lock published(state_->starting);
+  std::unique_lock published(*state_->starting);
   try {
-    state_->thread = std::thread([state = state_.get(), body = std::move(body)] {
-      { std::lock_guard wait(state->starting); }
+    state_->thread = std::thread([gate = state_->starting, body = std::move(body)] {
+      { std::lock_guard wait(*gate); }
       body();
     });
   } catch (const std::system_error&) {
@@ -74,6 +76,13 @@ void Thread::Join() {
   } else {
     state_->thread.join();
   }
+  state_->id.store(0, std::memory_order_release);
+  state_->nativeId.store(std::thread::id{}, std::memory_order_release);
+}
+
+void Thread::Detach() {
+  if (!state_->thread.joinable()) return;
+  state_->thread.detach();
   state_->id.store(0, std::memory_order_release);
   state_->nativeId.store(std::thread::id{}, std::memory_order_release);
 }

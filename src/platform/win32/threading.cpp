@@ -62,6 +62,13 @@ void Thread::Join() {
   state_->id.store(0);
 }
 
+void Thread::Detach() {
+  if (state_->handle == nullptr) return;
+  ::CloseHandle(state_->handle);
+  state_->handle = nullptr;
+  state_->id.store(0);
+}
+
 bool Thread::IsCurrent() const {
   DWORD id = state_->id.load();
   return id != 0 && id == ::GetCurrentThreadId();
