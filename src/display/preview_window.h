@@ -2,6 +2,7 @@
 // that draws each converted frame into it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -61,7 +62,7 @@ void CentreOnScreen(int32_t screenWidth, int32_t screenHeight, int32_t windowWid
 // application's thread; DrawFrame on the capture thread. One short lock keeps
 // a frame from being drawn into a window or context that is being taken down:
 // Destroy waits at most for the frame being drawn, and DrawFrame never waits
-// for anything but a Create, Destroy or PrepareDisplay in progress.
+// at all (a frame that meets the application's thread at work is skipped).
 class PreviewWindow {
  public:
   PreviewWindow() = default;
@@ -96,10 +97,12 @@ class PreviewWindow {
   std::string ClassName() const;
 
  private:
+  class ApplicationHold;
   void DestroyLocked();
   bool ReadClientSize(int32_t* width, int32_t* height);
 
   mutable std::mutex mutex_;  // application thread and capture thread
+  std::atomic<int> applicationWaiting_{0};  // application threads holding or awaiting mutex_
   platform::WindowHandle window_ = nullptr;        // guarded by mutex_
   platform::WindowContextOwner context_;           // guarded by mutex_
   std::string className_;                          // guarded by mutex_
