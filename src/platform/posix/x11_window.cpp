@@ -153,6 +153,8 @@ OwnDisplays& Owned() {
 
 XErrorHandler previousHandler = nullptr;
 
+std::atomic<bool> sharedMemoryAllowed{true};
+
 int OnProtocolError(Display* display, XErrorEvent* error) {
   if (Owned().Contains(display)) {
     lastErrorCode = error->error_code;
@@ -445,7 +447,7 @@ class X11Window final : public DisplayWindow {
   // Shared memory only with a server of our byte order on this machine; a
   // refusal (a remote server, another IPC namespace) falls back to the socket.
   bool CreateSharedImage(int32_t width, int32_t height) {
-    if (!shmLoaded_ || ImageByteOrder(display_) != LSBFirst ||
+    if (!shmLoaded_ || !sharedMemoryAllowed.load() || ImageByteOrder(display_) != LSBFirst ||
         !shm_.ShmQueryExtension(display_)) {
       return false;
     }
@@ -538,6 +540,8 @@ void CloseDisplay(const X11Libraries& libraries, Display* display) {
 
 bool X11Available() { return Libraries() != nullptr; }
 
+void AllowX11SharedMemory(bool allowed) { sharedMemoryAllowed.store(allowed); }
+
 bool X11ScreenSize(int32_t* width, int32_t* height) {
   X11Libraries* libraries = Libraries();
   if (libraries == nullptr) return false;
@@ -563,6 +567,7 @@ std::unique_ptr<DisplayWindow> CreateX11Window(const WindowCreation& creation,
 #else  // no X11 headers at build time: no desktop windows
 
 bool X11Available() { return false; }
+void AllowX11SharedMemory(bool) {}
 bool X11ScreenSize(int32_t*, int32_t*) { return false; }
 std::unique_ptr<DisplayWindow> CreateX11Window(const WindowCreation&, unsigned long) {
   return nullptr;

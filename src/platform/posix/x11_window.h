@@ -17,6 +17,10 @@ bool X11Available();
 // it cannot be opened.
 bool X11ScreenSize(int32_t* width, int32_t* height);
 
+// Frames travel through MIT-SHM where the server offers it (the default);
+// false sends them through the socket, as for a remote server. Tests.
+void AllowX11SharedMemory(bool allowed);
+
 // A window on its own connection to the display named in DISPLAY: a child of
 // the X11 window `parentXid`, or top-level with its title and position when
 // `parentXid` is 0. Null when the library, the display, the parent or a
