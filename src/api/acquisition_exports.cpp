@@ -61,22 +61,4 @@ ZIRVO_API int ZIRVO_CALL Zirvo_SaveImageW(int handle, const wchar_t* fileName, i
   return WithCamera(handle, 0, [&](CameraInstance& camera) { return camera.SaveImageW(fileName, format); });
 }
 
-// Finds the handle and asks nothing of the camera.
-ZIRVO_API int ZIRVO_CALL Zirvo_GetStatus(int handle, int) {
-  return WithCamera(handle, 0, [](CameraInstance&) { return 0; });
-}
-
-// One body behind four names: no trigger mode, frame-rate or crossbar
-// control exists. Further arguments are ignored.
-ZIRVO_API int ZIRVO_CALL Zirvo_Trigger(int handle) {
-  return WithCamera(handle, 0, [](CameraInstance& camera) { return camera.Trigger(); });
-}
-
-// The Windows module-definition file maps the three names onto Zirvo_Trigger.
-#if !defined(_WIN32)
-ZIRVO_API int ZIRVO_CALL Zirvo_Fps(int handle) __attribute__((alias("Zirvo_Trigger")));
-ZIRVO_API int ZIRVO_CALL Zirvo_SetCrossbar(int handle) __attribute__((alias("Zirvo_Trigger")));
-ZIRVO_API int ZIRVO_CALL Zirvo_SetSamplingRate(int handle) __attribute__((alias("Zirvo_Trigger")));
-#endif
-
 }  // extern "C"

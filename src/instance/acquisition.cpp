@@ -670,9 +670,4 @@ int CameraInstance::SaveImageW(const wchar_t* fileName, int format) {
   return SaveImage(narrow.c_str(), format);
 }
 
-int CameraInstance::Trigger() {
-  RecordError(kErrorNotSupported);
-  return 0;
-}
-
 }  // namespace zirvo
