@@ -118,7 +118,8 @@ int CameraInstance::SizeBitmaps(const PreparedFormat& format) {
   if (code == 3 && !create(kBitmap32, 32)) return 0;
   if (code == 4 && !create(kBitmap48, 48)) return 0;
   if (code == 5 && !create(kBitmap64, 64)) return 0;
-  return bitmaps_[kBitmapWork]->CopyFormat(&OutputBitmap(code));
+  // The work copy and the kernels of the colour mode.
+  return PrepareConversion(code);
 }
 
 void CameraInstance::ProgramDevice(const InstanceSettings& settings, const PreparedFormat& format) {
@@ -324,7 +325,7 @@ void CameraInstance::FinishRawFrame(const PreparedFormat& format, int mirrorHori
          nullptr);
 }
 
-void CameraInstance::ConvertCurrentFrame() {}
+void CameraInstance::ConvertCurrentFrame() { ConvertFrame(); }
 
 void CameraInstance::FillFrameInfo(const PreparedFormat& format, int32_t rateTimes10) {
   const FrameBitmap& raw = RawBitmap(format.colorMode);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "ZirvoSdk_USB3_7730QX.h"
+#include "convert/pipeline.h"
 #include "convert/processor.h"
 #include "instance/dialog_refresh.h"
 #include "instance/error_store.h"
@@ -172,6 +173,17 @@ class CameraInstance {
   // its frames anew when they differ. Wraps around.
   uint32_t CaptureWindowGeneration() const { return captureWindowGeneration_.load(); }
   platform::WindowHandle PreviewParent() const { return previewParent_; }
+  // Frame conversion (frame_conversion.cpp).
+  // PrepareConversion: call from the preparation of acquisition once the raw
+  // and output bitmaps of `colorMode` have their size, in place of making the
+  // work copy there: it makes the work copy in the output bitmap's format and
+  // chooses the kernels. 0 when that fails (the caller records error 5).
+  // ConvertFrame: call once per frame after the rows were repacked and
+  // mirrored (capture thread, snapshot), never from two threads at once;
+  // converts in the colour mode of the last PrepareConversion, runs automatic
+  // exposure, stores what the frame measured and refreshes open dialogs.
+  int PrepareConversion(int colorMode);
+  void ConvertFrame();
 
   void RecordError(int code) { errors_.RecordError(code); }
   int PopError() { return errors_.PopError(); }
@@ -299,6 +311,10 @@ class CameraInstance {
   std::atomic<uint32_t> recordingDuration_{0};
   // Settings operations: bumped by the caller's thread, read by the capture thread.
   std::atomic<uint32_t> captureWindowGeneration_{0};
+  // Frame conversion: set up by PrepareConversion on the caller's thread while
+  // no capture thread runs, then used by ConvertFrame only.
+  std::unique_ptr<ConversionPipeline> pipeline_;
+  int32_t conversionColorMode_ = 0;
 
   ErrorStore errors_;
   bool settingsLoaded_ = false;
