@@ -167,12 +167,14 @@ int CameraInstance::PrepareAcquisition() {
       return 0;
     }
     prepared_ = format;
+    previewWindow_.PrepareDisplay(format.colorMode, *bitmaps_[kBitmapDisplay]);
   }
   ProgramDevice(settings, format);
   if (!DeviceWindowMatches(format)) {
     RecordError(kErrorCaptureWindow);
     return 0;
   }
+  GetRealExposureTime(nullptr);
   uint16_t value = 0;
   if (device_->ReadSensorRegister(kRegisterLineLength, &value) == 1) exposureDisplay_.lineLength = value;
   platform::Sleep(kRegisterReadPauseMilliseconds);
@@ -280,6 +282,7 @@ bool CameraInstance::RestartIfFormatChanged() {
   {
     std::lock_guard image(imageLock_);
     sized = SizeBitmaps(wanted) == 1;
+    previewWindow_.PrepareDisplay(wanted.colorMode, *bitmaps_[kBitmapDisplay]);
     // Taken as prepared even when refused, so that the change is not retried
     // on every turn; the frames are then skipped by the window check.
     prepared_ = wanted;
@@ -370,6 +373,7 @@ void CameraInstance::CaptureOneFrame(const PreparedFormat& format) {
     FillFrameInfo(format, rate);
     ConvertCurrentFrame();
     frameReady_.store(1);
+    DrawPreview(format.colorMode);
     std::lock_guard caller(callerLock_);
     if (callerBuffer_ != nullptr && callerBufferSize_ != 0) {
       CopyOutReporter reporter(*this, callbackWindow_);
@@ -430,7 +434,32 @@ void CameraInstance::ClearCallbackTarget() {
   callerRowOrder_ = 0;
 }
 
-int CameraInstance::CreatePreviewWindowForStart() { return 1; }
+int CameraInstance::CreatePreviewWindowForStart() {
+  const InstanceSettings settings = settings_.Snapshot();
+  PreviewPlacement placement;
+  placement.parent = previewParent_;
+  placement.left = previewRectangle_.left;
+  placement.top = previewRectangle_.top;
+  placement.right = previewRectangle_.right;
+  placement.bottom = previewRectangle_.bottom;
+  placement.captureWidth = settings.captureWindow.width;
+  placement.captureHeight = settings.captureWindow.height;
+  placement.subSampleMode = settings.videoFormat.subSampleMode;
+  return previewWindow_.Create(this, placement);
+}
+
+// With imageLock_ held.
+void CameraInstance::DrawPreview(int colorMode) {
+  DisplayBitmaps bitmaps;
+  bitmaps.raw8 = bitmaps_[kBitmapRaw8].get();
+  bitmaps.raw16 = bitmaps_[kBitmapRaw16].get();
+  bitmaps.bgr24 = bitmaps_[kBitmap24].get();
+  bitmaps.bgr32 = bitmaps_[kBitmap32].get();
+  bitmaps.bgr48 = bitmaps_[kBitmap48].get();
+  bitmaps.bgr64 = bitmaps_[kBitmap64].get();
+  bitmaps.display = bitmaps_[kBitmapDisplay].get();
+  previewWindow_.DrawFrame(colorMode, bitmaps);
+}
 
 // Steps 2 and 3 of Preview and CallBackPreview.
 int CameraInstance::StartAndRecordFailure(int failureCode) {

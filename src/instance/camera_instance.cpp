@@ -184,9 +184,7 @@ int CameraInstance::Close() {
 }
 
 void CameraInstance::DestroyPreviewWindow() {
-  if (previewWindow_) platform::DestroyMessageWindow(previewWindow_);
-  previewWindow_ = nullptr;
-  previewWindowClass_.clear();
+  previewWindow_.Destroy();
 }
 
 bool CameraInstance::CheckDevice() {

@@ -12,6 +12,7 @@
 #include "ZirvoSdk_USB3_7730QX.h"
 #include "convert/pipeline.h"
 #include "convert/processor.h"
+#include "display/preview_window.h"
 #include "instance/dialog_refresh.h"
 #include "instance/error_store.h"
 #include "instance/frame_rate_meter.h"
@@ -119,6 +120,7 @@ class CameraInstance {
   // (field by field, atomically) before each message.
   const FrameInfo& CurrentFrameInfo() const { return frameInfo_; }
   bool IsRecording() const { return recordingFlag_.load() != 0; }
+  platform::WindowHandle PreviewWindowHandle() const { return previewWindow_.Handle(); }
 
   int SetDeviceNumber(int deviceNumber);
   int EnumDevice(char* names);
@@ -249,13 +251,15 @@ class CameraInstance {
   void FinishStoppedRecording();
   void ClearCallbackTarget();
   int CreatePreviewWindowForStart();
+  void DrawPreview(int colorMode);
   int StartAndRecordFailure(int failureCode);
 
   ProcessorInfo processor_{};
   std::unique_ptr<Model7730Device> device_;
   std::array<std::unique_ptr<FrameBitmap>, kBitmapCount> bitmaps_;
-  platform::WindowHandle previewWindow_ = nullptr;
-  std::string previewWindowClass_;
+  // Drawn into by the capture thread; its own lock keeps a frame out of a
+  // window being taken down.
+  PreviewWindow previewWindow_;
   // Capture window, analog, filter and video format: shared with the capture
   // thread and the dialogs.
   SharedSettings settings_;

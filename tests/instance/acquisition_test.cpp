@@ -46,6 +46,27 @@ uint32_t Le32(const std::vector<uint8_t>& bytes, std::size_t at) {
          uint32_t(bytes[at + 3]) << 24;
 }
 
+struct AviFacts {
+  uint32_t riffSize = 0, totalFrames = 0, width = 0, height = 0, moviSize = 0, indexEntries = 0;
+  std::size_t fileSize = 0;
+};
+
+AviFacts ReadAvi(const std::filesystem::path& path) {
+  const std::vector<uint8_t> bytes = ReadFile(path);
+  AviFacts facts;
+  facts.fileSize = bytes.size();
+  if (bytes.size() < 232) return facts;
+  facts.riffSize = Le32(bytes, 4);
+  facts.totalFrames = Le32(bytes, 48);
+  facts.width = Le32(bytes, 64);
+  facts.height = Le32(bytes, 68);
+  facts.moviSize = Le32(bytes, 224);
+  const std::size_t index = 228 + facts.moviSize;
+  if (index + 8 <= bytes.size() && std::memcmp(&bytes[index], "idx1", 4) == 0)
+    facts.indexEntries = Le32(bytes, index + 4) / 16;
+  return facts;
+}
+
 // Time that runs on from the present as fast as the threads sleep. Single
 // captures use it to skip their settling pauses; streams do not, since a
 // capture loop spinning on it would see a frame late by seconds whenever
@@ -360,6 +381,76 @@ TEST_F(AcquisitionTest, SubSampleModesSizeTheImageLikeTheDevice) {
   }
 }
 
+// --- The preview window ---------------------------------------------------
+
+class PreviewAcquisitionTest : public AcquisitionTest {
+ protected:
+  void SetUp() override {
+    ZirvoPort_UseOffscreenWindows(1);
+    AcquisitionTest::SetUp();
+  }
+  void TearDown() override {
+    AcquisitionTest::TearDown();
+    ZirvoPort_UseOffscreenWindows(0);
+  }
+
+  void WaitForFrames(unsigned count) {
+    const unsigned served = ZirvoSim_FramesServed(camera_.get());
+    while (ZirvoSim_FramesServed(camera_.get()) < served + count) ZirvoPort_Sleep(10);
+  }
+};
+
+TEST_F(PreviewAcquisitionTest, PreviewWindowShowsTheConvertedFrameUpright) {
+  ASSERT_EQ(Zirvo_SetColorMode(handle_, 24), 1);
+  ASSERT_EQ(Zirvo_Preview(handle_), 1);
+  const HWND window = Instance(handle_).PreviewWindowHandle();
+  ASSERT_NE(window, nullptr);
+  WaitForFrames(4);
+  ASSERT_EQ(Zirvo_StopPreview(handle_), 1);
+  // The window stays until Close, showing the last frame drawn.
+  std::vector<uint32_t> pixels(101 * 60);
+  int width = 0, height = 0;
+  ASSERT_EQ(ZirvoPort_ReadWindowPixels(window, pixels.data(), int(pixels.size()), &width, &height), 1);
+  ASSERT_EQ(width, 101);
+  ASSERT_EQ(height, 60);
+  const int32_t stride = Stride(101, 24);
+  std::vector<uint8_t> image(std::size_t(stride) * 60);
+  ASSERT_EQ(Zirvo_GetImage(handle_, image.data(), int(image.size()), 1), 1);
+  int differing = 0;
+  for (int y = 0; y < 60; ++y) {
+    for (int x = 0; x < 101; ++x) {
+      const uint8_t* bgr = &image[std::size_t(y) * stride + 3 * x];
+      const uint32_t expected = uint32_t(bgr[0]) | uint32_t(bgr[1]) << 8 | uint32_t(bgr[2]) << 16;
+      if ((pixels[std::size_t(y) * 101 + x] & 0xFFFFFF) != expected) ++differing;
+    }
+  }
+  EXPECT_EQ(differing, 0);
+  EXPECT_EQ(Zirvo_Close(handle_), 1);
+  EXPECT_EQ(Instance(handle_).PreviewWindowHandle(), nullptr);
+}
+
+TEST_F(PreviewAcquisitionTest, CloseTakesTheWindowDownWhileFramesAreDrawn) {
+  for (int cycle = 0; cycle < 5; ++cycle) {
+    ASSERT_EQ(Zirvo_CallBackPreview(handle_, window_, nullptr, 0, 1), 1);
+    ASSERT_NE(Instance(handle_).PreviewWindowHandle(), nullptr);
+    ASSERT_TRUE(ReceiveFrames(2));
+    EXPECT_EQ(Zirvo_Close(handle_), 1);
+    EXPECT_EQ(Instance(handle_).PreviewWindowHandle(), nullptr);
+    EXPECT_EQ(Mode(), ModeIdle);
+  }
+}
+
+TEST_F(PreviewAcquisitionTest, RecordShowsAWindowOnlyWhenAsked) {
+  const std::filesystem::path file = config_.folder() / "shown.avi";
+  ASSERT_EQ(Zirvo_Record(handle_, file.string().c_str(), 100000, 0), 1);
+  EXPECT_EQ(Instance(handle_).PreviewWindowHandle(), nullptr);
+  ASSERT_EQ(Zirvo_StopPreview(handle_), 1);
+  ASSERT_EQ(Zirvo_Record(handle_, file.string().c_str(), 100000, 1), 1);
+  EXPECT_NE(Instance(handle_).PreviewWindowHandle(), nullptr);
+  EXPECT_EQ(Zirvo_Close(handle_), 1);
+  EXPECT_EQ(ReadAvi(file).riffSize + 8, ReadAvi(file).fileSize);
+}
+
 // --- Single captures and the current image -------------------------------
 
 TEST_F(AcquisitionTest, SnapShotCopiesTheFrameTheCameraSentWithRowPadding) {
@@ -450,27 +541,6 @@ TEST_F(AcquisitionTest, RecordWithoutANameFails) {
   EXPECT_EQ(Zirvo_Record(handle_, nullptr, 1000, 0), 0);
   EXPECT_EQ(DrainErrors(handle_), (std::vector<int>{ZIRVO_ERROR_ARGUMENT, ZIRVO_ERROR_ARGUMENT}));
   EXPECT_EQ(Mode(), ModeIdle);
-}
-
-struct AviFacts {
-  uint32_t riffSize = 0, totalFrames = 0, width = 0, height = 0, moviSize = 0, indexEntries = 0;
-  std::size_t fileSize = 0;
-};
-
-AviFacts ReadAvi(const std::filesystem::path& path) {
-  const std::vector<uint8_t> bytes = ReadFile(path);
-  AviFacts facts;
-  facts.fileSize = bytes.size();
-  if (bytes.size() < 232) return facts;
-  facts.riffSize = Le32(bytes, 4);
-  facts.totalFrames = Le32(bytes, 48);
-  facts.width = Le32(bytes, 64);
-  facts.height = Le32(bytes, 68);
-  facts.moviSize = Le32(bytes, 224);
-  const std::size_t index = 228 + facts.moviSize;
-  if (index + 8 <= bytes.size() && std::memcmp(&bytes[index], "idx1", 4) == 0)
-    facts.indexEntries = Le32(bytes, index + 4) / 16;
-  return facts;
 }
 
 TEST_F(AcquisitionTest, RecordingEndsByItselfAfterTheDurationWhileStreamingGoesOn) {
