@@ -195,7 +195,7 @@ int CameraInstance::StartPreview() {
   }
   // A worker that outlived an earlier stop's time-out ends before anything
   // it may still touch is prepared again.
-  StopWorkerWithin(streamingRunFlag_, captureThread_, captureFinished_, platform::kInfinite);
+  ReapWorkers();
   if (!PrepareAcquisition()) {
     RecordError(kErrorNoDevice);
     return 0;
@@ -408,20 +408,35 @@ void CameraInstance::FinishStoppedRecording() {
 int CameraInstance::StopPreview() {
   if (!CheckDevice()) return 0;
   // Bounded: a worker stuck in a device call must not hold the caller. One
-  // that has not ended stays to be reaped by the next start, stop or release.
+  // that has not ended is reaped, and the device stopped, by the next start
+  // or by the release.
   const uint32_t limit = device_->GetTimeout();
   const bool captureEnded = StopWorkerWithin(streamingRunFlag_, captureThread_, captureFinished_, limit);
   const bool recordEnded = StopWorkerWithin(recordingFlag_, recordThread_, recordFinished_, limit);
   if (recordEnded) FinishStoppedRecording();
+  const bool wasActive = mode_.exchange(ModeIdle) != ModeIdle;
   if (!captureEnded || !recordEnded) {
+    deviceStopPending_ = deviceStopPending_ || wasActive;
     RecordError(kErrorCommand);
     return 0;
   }
-  if (mode_.exchange(ModeIdle) != ModeIdle && device_->StopStreaming() != 0) {
+  if ((wasActive || deviceStopPending_) && device_->StopStreaming() != 0) {
+    deviceStopPending_ = false;
     RecordError(kErrorCommand);
     return 0;
   }
+  deviceStopPending_ = false;
   return 1;
+}
+
+// Workers left running by a stop that ran into its time-out end here, without
+// limit, and the device's transfer stops after them.
+void CameraInstance::ReapWorkers() {
+  StopWorkerWithin(streamingRunFlag_, captureThread_, captureFinished_, platform::kInfinite);
+  StopWorkerWithin(recordingFlag_, recordThread_, recordFinished_, platform::kInfinite);
+  FinishStoppedRecording();
+  if (deviceStopPending_ && device_) device_->StopStreaming();
+  deviceStopPending_ = false;
 }
 
 // --- Preview, callback preview and recording --------------------------------

@@ -59,10 +59,7 @@ CameraInstance::~CameraInstance() {
   // exposure (automatic exposure) while the analog settings are written.
   Close();
   // Workers that outlived the bounded stop end here, before what they use goes.
-  StopWorkerWithin(streamingRunFlag_, captureThread_, captureFinished_, platform::kInfinite);
-  StopWorkerWithin(recordingFlag_, recordThread_, recordFinished_, platform::kInfinite);
-  FinishStoppedRecording();
-  if (device_ && mode_.exchange(ModeIdle) != ModeIdle) device_->StopStreaming();
+  ReapWorkers();
   SaveSettings();
   device_.reset();
   for (std::unique_ptr<FrameBitmap>& bitmap : bitmaps_) bitmap.reset();

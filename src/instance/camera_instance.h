@@ -249,6 +249,7 @@ class CameraInstance {
   bool StopWorkerWithin(std::atomic<int32_t>& runFlag, std::unique_ptr<platform::Thread>& thread,
                         std::unique_ptr<platform::ManualResetEvent>& finished, uint32_t milliseconds);
   void FinishStoppedRecording();
+  void ReapWorkers();
   void ClearCallbackTarget();
   int CreatePreviewWindowForStart();
   void DrawPreview(int colorMode);
@@ -313,6 +314,9 @@ class CameraInstance {
   AviRecorder recorder_;
   std::unique_ptr<FrameBitmap> recordFrame_;
   std::atomic<uint32_t> recordingDuration_{0};
+  // A stop that ran into its time-out left the device streaming (caller's
+  // thread only).
+  bool deviceStopPending_ = false;
   // Settings operations: bumped by the caller's thread, read by the capture thread.
   std::atomic<uint32_t> captureWindowGeneration_{0};
   // Frame conversion: set up by PrepareConversion on the caller's thread while
