@@ -16,6 +16,7 @@
 
 #include "ZirvoSdk_USB3_7730QX.h"
 #include "api/camera_registry.h"
+#include "device/model7730_device.h"
 #include "display/frame_bitmap.h"
 #include "instance/camera_instance.h"
 #include "support/sim_fixture.h"
@@ -622,6 +623,35 @@ TEST_F(AcquisitionTest, StalledCameraIsReportedWithinTheDeviceTimeOut) {
   EXPECT_GE(reported, 8000u);
   EXPECT_LT(reported, 60000u);
   ZirvoSim_SetStall(camera_.get(), 0);
+  EXPECT_EQ(Zirvo_StopPreview(handle_), 1);
+}
+
+TEST_F(AcquisitionTest, StopPreviewReturnsWithinTheTimeOutWhileTheCaptureThreadIsBlocked) {
+  ASSERT_EQ(Zirvo_CallBackPreview(handle_, window_, nullptr, 0, 1), 1);
+  ASSERT_TRUE(ReceiveFrames(2));
+  // A short device time-out on the real clock: the blocked thread stays
+  // blocked (the stalled read gives up only after a minute) while the stop
+  // waits for it.
+  Instance(handle_).Device()->SetTimeout(200);
+  ZirvoSim_SetStall(camera_.get(), 1);
+  // A new window makes the capture thread restart the transfer, which waits
+  // for the frame read the stall holds.
+  SetCaptureWindow(handle_, 0, 0, 80, 40);
+  ZirvoPort_Sleep(50);
+  const uint32_t start = ZirvoPort_TimeGetTime();
+  EXPECT_EQ(Zirvo_StopPreview(handle_), 0);
+  const uint32_t took = ZirvoPort_TimeGetTime() - start;
+  EXPECT_GE(took, 200u);
+  EXPECT_LT(took, 5000u);
+  EXPECT_EQ(Mode(), ModeIdle);
+  const std::vector<int> errors = DrainErrors(handle_);
+  ASSERT_FALSE(errors.empty());
+  EXPECT_EQ(errors.front(), ZIRVO_ERROR_COMMAND);
+  ZirvoSim_SetStall(camera_.get(), 0);
+  Instance(handle_).Device()->SetTimeout(8000);
+  // Once the camera answers again the next start reaps the stuck worker.
+  ASSERT_EQ(Zirvo_CallBackPreview(handle_, window_, nullptr, 0, 1), 1);
+  EXPECT_TRUE(ReceiveFrames(2));
   EXPECT_EQ(Zirvo_StopPreview(handle_), 1);
 }
 
