@@ -32,7 +32,7 @@ double ProcessCpuSeconds() {
 // streaming by callback preview into a buffer the size of one image.
 class CallbackStream {
  public:
-  CallbackStream(int bitsPerPixel, int width, int height) {
+  CallbackStream(int bitsPerPixel, int width, int height, bool paced = false, int waitTime = 0) {
     folder_ = std::filesystem::temp_directory_path() / ("zirvo-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder_);
     zirvo::platform::UsePrivateUserRoot(folder_.string());
@@ -40,7 +40,7 @@ class CallbackStream {
     ZirvoSim_ResetEnum();
     ZirvoSimConfig config;
     ZirvoSim_DefaultConfig(&config);
-    config.paced = 0;
+    config.paced = paced ? 1 : 0;
     config.animated = 1;
     camera_ = ZirvoSim_Attach(kBenchDrive, &config);
     handle_ = Zirvo_Initialize(nullptr);
@@ -48,7 +48,7 @@ class CallbackStream {
     if (handle_ == 0 || window_ == nullptr) return;
     Zirvo_SetCaptureWindowEx(handle_, kSensorWidth, 0, width, kSensorHeight, 0, height);
     Zirvo_SetSubSample(handle_, 0);
-    Zirvo_SetWaitTime(handle_, 0);
+    Zirvo_SetWaitTime(handle_, waitTime);
     Zirvo_SetColorMode(handle_, bitsPerPixel);
     Zirvo_SetBayerMode(handle_, 1);
     Zirvo_SetExposureTime(handle_, 600);
@@ -69,6 +69,7 @@ class CallbackStream {
   }
 
   bool IsReady() const { return ready_; }
+  ZirvoSimCamera* camera() const { return camera_; }
 
   // The next frame message: 1 a frame, 0 a failure, -1 nothing within 10 s.
   int NextFrame(int32_t* rateTimes10) {
@@ -132,5 +133,35 @@ BENCHMARK(BM_CallbackPreviewFullFrame8)->Unit(benchmark::kMillisecond)->UseRealT
 
 void BM_CallbackPreview1024x768x24(benchmark::State& state) { RunCallbackPreview(state, 24, 1024, 768); }
 BENCHMARK(BM_CallbackPreview1024x768x24)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+// The paced camera at the full window and the default wait time: every frame
+// the sensor makes should arrive, and FrameInfo's rate match the sensor's.
+void BM_PacedFullFrameCallback(benchmark::State& state) {
+  ZirvoPort_UseOffscreenWindows(std::getenv("DISPLAY") == nullptr ? 1 : 0);
+  CallbackStream stream(8, kSensorWidth, kSensorHeight, true, 10);
+  if (!stream.IsReady()) {
+    state.SkipWithError("the callback preview did not start");
+    return;
+  }
+  int32_t rate = 0;
+  for (int i = 0; i < 2; ++i) stream.NextFrame(&rate);
+  const unsigned servedStart = ZirvoSim_FramesServed(stream.camera());
+  int64_t frames = 0;
+  for (auto _ : state) {
+    if (stream.NextFrame(&rate) != 1) {
+      state.SkipWithError("a frame failed or did not come");
+      return;
+    }
+    ++frames;
+  }
+  const unsigned served = ZirvoSim_FramesServed(stream.camera()) - servedStart;
+  const double sensorRate = 1e6 / double(ZirvoSim_FrameTimeUs(stream.camera()));
+  state.counters["sensor_rate"] = sensorRate;
+  state.counters["frame_info_rate"] = rate / 10.0;
+  state.counters["rate_error_percent"] = (rate / 10.0 - sensorRate) * 100.0 / sensorRate;
+  // Served but never delivered (the last served may still be on its way).
+  state.counters["frames_lost"] = double(int64_t(served) - frames);
+}
+BENCHMARK(BM_PacedFullFrameCallback)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(24);
 
 }  // namespace
