@@ -220,22 +220,34 @@ void PictureRowToBgrx(const SurfaceView& source, RowPlacement placement, int32_t
   int32_t memoryRow = memoryOrder ? row : source.height - 1 - row;
   const uint8_t* in = source.pixels + static_cast<size_t>(memoryRow) * static_cast<size_t>(source.stride);
   switch (source.bitsPerPixel) {
-    case 8:
-      for (int32_t i = 0; i < count; ++i) {
-        const ColorEntry& entry = source.colors[in[i]];
-        out[i] = entry.blue | (uint32_t{entry.green} << 8) | (uint32_t{entry.red} << 16);
+    case 8: {
+      uint32_t table[256];
+      for (int i = 0; i < 256; ++i) {
+        const ColorEntry& entry = source.colors[i];
+        table[i] = entry.blue | (uint32_t{entry.green} << 8) | (uint32_t{entry.red} << 16);
       }
+      for (int32_t i = 0; i < count; ++i) out[i] = table[in[i]];
       break;
-    case 24:
-      for (int32_t i = 0; i < count; ++i) {
+    }
+    case 24: {
+      // Four bytes at a time but for the last pixel, which may end the row.
+      int32_t i = 0;
+      for (; i + 1 < count; ++i) {
+        uint32_t pixel;
+        std::memcpy(&pixel, in + 3 * i, 4);
+        out[i] = pixel & 0xFFFFFFu;
+      }
+      if (i < count) {
         const uint8_t* pixel = in + 3 * i;
         out[i] = pixel[0] | (uint32_t{pixel[1]} << 8) | (uint32_t{pixel[2]} << 16);
       }
       break;
+    }
     default:
       for (int32_t i = 0; i < count; ++i) {
-        const uint8_t* pixel = in + 4 * i;
-        out[i] = pixel[0] | (uint32_t{pixel[1]} << 8) | (uint32_t{pixel[2]} << 16);
+        uint32_t pixel;
+        std::memcpy(&pixel, in + 4 * i, 4);
+        out[i] = pixel & 0xFFFFFFu;
       }
       break;
   }
