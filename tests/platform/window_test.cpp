@@ -183,6 +183,14 @@ TEST_F(WindowTest, CopyIsClippedToTheClientAreaAndLeavesTheRestAlone) {
   EXPECT_EQ(shown[0], 0x070809u);
   EXPECT_EQ(shown[1], 0u);
   EXPECT_EQ(shown[5], 0u);
+
+  // A smaller frame after a larger one leaves the rest of the larger showing.
+  ASSERT_TRUE(CopyToWindow(*wideContext, *large.context, RowPlacement::kTurnedOver));
+  ASSERT_TRUE(CopyToWindow(*wideContext, *tiny.context, RowPlacement::kAsStored));
+  shown = Read(wide);
+  EXPECT_EQ(shown[0], 0x070809u);
+  EXPECT_EQ(shown[1], 0x020100u | 1u);
+  EXPECT_EQ(shown[5], 0x020100u | 12u);
 }
 
 TEST_F(WindowTest, SixteenBitSurfacesAndEmptyContextsAreNotShown) {

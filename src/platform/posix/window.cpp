@@ -22,7 +22,9 @@ namespace {
 constexpr uint32_t kVisibleStyle = 0x10000000;  // WS_VISIBLE
 
 // A window with no desktop behind it: its client area is a picture in
-// memory, black until something is drawn, as the class background is.
+// memory, black until something is drawn, as the class background is. The
+// last frame is kept in its own format, rows from the top, and turned into
+// 32-bit pixels only when someone looks: drawing costs one copy.
 class OffscreenWindow final : public DisplayWindow {
  public:
   OffscreenWindow(int32_t x, int32_t y, int32_t width, int32_t height)
@@ -60,6 +62,7 @@ class OffscreenWindow final : public DisplayWindow {
     width_ = width;
     height_ = height;
     pixels_.assign(Area(width, height), 0);
+    pending_.width = pending_.height = 0;
     return true;
   }
   bool Present(const SurfaceView& source, RowPlacement placement) override {
@@ -67,14 +70,24 @@ class OffscreenWindow final : public DisplayWindow {
     if (closed_) return false;
     int32_t width = std::min(width_, source.width);
     int32_t height = std::min(height_, source.height);
+    // A smaller frame leaves the rest of the earlier one showing.
+    if (width < pending_.width || height < pending_.height) Flatten();
+    size_t rowBytes = static_cast<size_t>(width) * static_cast<size_t>(source.bitsPerPixel / 8);
+    pending_.bits = source.bitsPerPixel;
+    pending_.width = width;
+    pending_.height = height;
+    pending_.rowBytes = rowBytes;
+    pending_.rows.resize(rowBytes * static_cast<size_t>(height));
+    if (source.bitsPerPixel == 8) std::copy(source.colors, source.colors + 256, pending_.colors);
     for (int32_t row = 0; row < height; ++row) {
-      PictureRowToBgrx(source, placement, row, width,
-                       pixels_.data() + static_cast<size_t>(row) * static_cast<size_t>(width_));
+      std::memcpy(pending_.rows.data() + rowBytes * static_cast<size_t>(row),
+                  PictureRow(source, placement, row), rowBytes);
     }
     return true;
   }
   bool Read(std::vector<uint32_t>* pixels, int32_t* width, int32_t* height) override {
     std::lock_guard lock(mutex_);
+    Flatten();
     *pixels = pixels_;
     *width = width_;
     *height = height_;
@@ -86,6 +99,25 @@ class OffscreenWindow final : public DisplayWindow {
     return static_cast<size_t>(width) * static_cast<size_t>(height);
   }
 
+  void Flatten() {
+    for (int32_t row = 0; row < pending_.height; ++row) {
+      RowToBgrx(pending_.bits, pending_.colors,
+                pending_.rows.data() + pending_.rowBytes * static_cast<size_t>(row), pending_.width,
+                pixels_.data() + static_cast<size_t>(row) * static_cast<size_t>(width_));
+    }
+    pending_.width = pending_.height = 0;
+  }
+
+  // The last frame drawn, not yet in `pixels_`.
+  struct Frame {
+    int bits = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    size_t rowBytes = 0;
+    std::vector<uint8_t> rows;
+    ColorEntry colors[256] = {};
+  };
+
   std::mutex mutex_;  // the application's thread and the capture thread
   int32_t x_;
   int32_t y_;
@@ -94,6 +126,7 @@ class OffscreenWindow final : public DisplayWindow {
   bool shown_ = false;
   bool closed_ = false;
   std::vector<uint32_t> pixels_;  // rows from the top
+  Frame pending_;
 };
 
 // What a handle names: a window of ours, or an application's X11 window.
@@ -213,17 +246,20 @@ bool IsPresentable(const SurfaceView& source) {
   return depth && source.pixels != nullptr && source.width > 0 && source.height > 0;
 }
 
-void PictureRowToBgrx(const SurfaceView& source, RowPlacement placement, int32_t row,
-                      int32_t count, uint32_t* out) {
+const uint8_t* PictureRow(const SurfaceView& source, RowPlacement placement, int32_t row) {
   // A bottom-up surface as stored shows its last memory row at the top.
   bool memoryOrder = (placement == RowPlacement::kTurnedOver) != source.topDown;
   int32_t memoryRow = memoryOrder ? row : source.height - 1 - row;
-  const uint8_t* in = source.pixels + static_cast<size_t>(memoryRow) * static_cast<size_t>(source.stride);
-  switch (source.bitsPerPixel) {
+  return source.pixels + static_cast<size_t>(memoryRow) * static_cast<size_t>(source.stride);
+}
+
+void RowToBgrx(int bitsPerPixel, const ColorEntry* colors, const uint8_t* in, int32_t count,
+               uint32_t* out) {
+  switch (bitsPerPixel) {
     case 8: {
       uint32_t table[256];
       for (int i = 0; i < 256; ++i) {
-        const ColorEntry& entry = source.colors[i];
+        const ColorEntry& entry = colors[i];
         table[i] = entry.blue | (uint32_t{entry.green} << 8) | (uint32_t{entry.red} << 16);
       }
       for (int32_t i = 0; i < count; ++i) out[i] = table[in[i]];
