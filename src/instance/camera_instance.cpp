@@ -66,9 +66,10 @@ void CameraInstance::SaveSettings() noexcept {
   // would overwrite the user's stored ones with zeros.
   if (!settingsLoaded_) return;
   try {
-    saveAnalog(device_->GetDeviceIndex(), analog_);
-    saveFilter(filter_);
-    saveGray(filter_);
+    const InstanceSettings settings = settings_.Snapshot();
+    saveAnalog(device_->GetDeviceIndex(), settings.analog);
+    saveFilter(settings.filter);
+    saveGray(settings.filter);
   } catch (...) {
     // Shutting down without memory: the stored settings stay as they were.
   }
@@ -84,11 +85,15 @@ int CameraInstance::Initialize(platform::WindowHandle notificationWindow) {
     return 0;
   }
   LoadAndProgramCaptureWindow();
-  loadFilter(filter_);
-  loadGray(filter_);
+  FilterSettings filter = settings_.Filter();
+  loadFilter(filter);
+  loadGray(filter);
+  settings_.Update([&](InstanceSettings& s) { s.filter = filter; });
   LoadAndProgramAnalog();
   settingsLoaded_ = true;
-  loadVideoFormat(videoFormat_, errors_);
+  VideoFormatSettings videoFormat = settings_.VideoFormat();
+  loadVideoFormat(videoFormat, errors_);
+  settings_.Update([&](InstanceSettings& s) { s.videoFormat = videoFormat; });
   return 1;
 }
 
@@ -114,33 +119,54 @@ bool CameraInstance::CreateBitmaps() {
 }
 
 void CameraInstance::LoadAndProgramCaptureWindow() {
-  loadCameraSize(captureWindow_, errors_);
-  if (!IsValidCaptureWindow(captureWindow_, videoFormat_.subSampleMode)) {
+  CameraSizeSettings window = settings_.CaptureWindow();
+  const int subSampleMode = settings_.VideoFormat().subSampleMode;
+  loadCameraSize(window, errors_);
+  if (!IsValidCaptureWindow(window, subSampleMode)) {
     RecordError(kErrorCaptureWindow);
-    captureWindow_.totalWidth = captureWindow_.width = kSensorWidth;
-    captureWindow_.totalHeight = captureWindow_.height = kSensorHeight;
-    captureWindow_.left = captureWindow_.top = 0;
+    window.totalWidth = window.width = kSensorWidth;
+    window.totalHeight = window.height = kSensorHeight;
+    window.left = window.top = 0;
   }
-  device_->SetCaptureWindow(captureWindow_.left, captureWindow_.top, captureWindow_.width,
-                            captureWindow_.height, videoFormat_.subSampleMode);
-  previewRectangle_ = PreviewRectangle{0, 0, captureWindow_.width, captureWindow_.height};
+  settings_.Update([&](InstanceSettings& s) { s.captureWindow = window; });
+  device_->SetCaptureWindow(window.left, window.top, window.width, window.height, subSampleMode);
+  previewRectangle_ = PreviewRectangle{0, 0, window.width, window.height};
 }
 
 void CameraInstance::LoadAndProgramAnalog() {
-  loadAnalog(device_->GetDeviceIndex(), analog_);
-  for (int32_t* gain : {&analog_.globalGain, &analog_.colorGainGreen1, &analog_.colorGainRed,
-                        &analog_.colorGainBlue, &analog_.colorGainGreen2})
+  AnalogSettings analog = settings_.Analog();
+  loadAnalog(device_->GetDeviceIndex(), analog);
+  for (int32_t* gain : {&analog.globalGain, &analog.colorGainGreen1, &analog.colorGainRed,
+                        &analog.colorGainBlue, &analog.colorGainGreen2})
     *gain = Clamp(*gain, kMaximumGain);
-  analog_.exposure = Clamp(analog_.exposure, kMaximumExposure);
-  device_->SetGlobalGain(analog_.globalGain);
-  device_->SetChannelGain(kRegisterGainGreen1, analog_.colorGainGreen1);
-  device_->SetChannelGain(kRegisterGainRed, analog_.colorGainRed);
-  device_->SetChannelGain(kRegisterGainBlue, analog_.colorGainBlue);
-  device_->SetChannelGain(kRegisterGainGreen2, analog_.colorGainGreen2);
-  device_->SetExposure(analog_.exposure);
-  device_->SetMirrorV(analog_.mirrorVertical);
-  device_->SetMirrorH(analog_.mirrorHorizontal);
+  analog.exposure = Clamp(analog.exposure, kMaximumExposure);
+  settings_.Update([&](InstanceSettings& s) { s.analog = analog; });
+  device_->SetGlobalGain(analog.globalGain);
+  device_->SetChannelGain(kRegisterGainGreen1, analog.colorGainGreen1);
+  device_->SetChannelGain(kRegisterGainRed, analog.colorGainRed);
+  device_->SetChannelGain(kRegisterGainBlue, analog.colorGainBlue);
+  device_->SetChannelGain(kRegisterGainGreen2, analog.colorGainGreen2);
+  device_->SetExposure(analog.exposure);
+  device_->SetMirrorV(analog.mirrorVertical);
+  device_->SetMirrorH(analog.mirrorHorizontal);
   device_->SetTimeout(deviceTimeout_);
+}
+
+void CameraInstance::SetDialogRefresh(DialogRefresh* refresh) {
+  std::lock_guard lock(dialogRefreshLock_);
+  dialogRefresh_ = refresh;
+}
+
+// Held across the call so a dialog cannot unregister and go away meanwhile;
+// the call only posts to the dialog's thread.
+void CameraInstance::RefreshFilterSheet() {
+  std::lock_guard lock(dialogRefreshLock_);
+  if (dialogRefresh_) dialogRefresh_->RefreshFilterSheet();
+}
+
+void CameraInstance::RefreshExposureBoxes() {
+  std::lock_guard lock(dialogRefreshLock_);
+  if (dialogRefresh_) dialogRefresh_->RefreshExposureBoxes();
 }
 
 int CameraInstance::Close() {
@@ -294,13 +320,12 @@ int CameraInstance::SetColorMode(int bitsPerPixel) {
     RecordError(kErrorArgument);
     return 0;
   }
-  std::atomic_ref<int32_t>(videoFormat_.colorMode).store(code);
+  settings_.Update([code](InstanceSettings& s) { s.videoFormat.colorMode = code; });
   return 1;
 }
 
 int CameraInstance::GetColorMode() const {
-  auto code = std::atomic_ref<int32_t>(const_cast<int32_t&>(videoFormat_.colorMode)).load();
-  return ReportedBitsForColorMode(code);
+  return ReportedBitsForColorMode(settings_.VideoFormat().colorMode);
 }
 
 }  // namespace zirvo

@@ -6,12 +6,15 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "ZirvoSdk_USB3_7730QX.h"
 #include "convert/processor.h"
+#include "instance/dialog_refresh.h"
 #include "instance/error_store.h"
 #include "platform/message_window.h"
+#include "instance/shared_settings.h"
 #include "platform/threading.h"
 #include "settings/settings_records.h"
 
@@ -107,16 +110,25 @@ class CameraInstance {
   int SetColorMode(int bitsPerPixel);
   int GetColorMode() const;
 
+  // The open property dialogs register here (null to unregister); the
+  // pipeline calls the two refreshes, which reach the dialogs if any.
+  void SetDialogRefresh(DialogRefresh* refresh);
+  void RefreshFilterSheet();
+  void RefreshExposureBoxes();
+
   void RecordError(int code) { errors_.RecordError(code); }
   int PopError() { return errors_.PopError(); }
 
   // Read access for the other parts of the camera and for tests.
   Model7730Device* Device() const { return device_.get(); }
   FrameBitmap* Bitmap(BitmapSlot slot) const { return bitmaps_[slot].get(); }
-  const CameraSizeSettings& CaptureWindow() const { return captureWindow_; }
-  const AnalogSettings& Analog() const { return analog_; }
-  const FilterSettings& Filter() const { return filter_; }
-  const VideoFormatSettings& VideoFormat() const { return videoFormat_; }
+  // Copies taken under the settings lock; change them through Settings().
+  CameraSizeSettings CaptureWindow() const { return settings_.CaptureWindow(); }
+  AnalogSettings Analog() const { return settings_.Analog(); }
+  FilterSettings Filter() const { return settings_.Filter(); }
+  VideoFormatSettings VideoFormat() const { return settings_.VideoFormat(); }
+  SharedSettings& Settings() { return settings_; }
+  const SharedSettings& Settings() const { return settings_; }
   const PreviewRectangle& PreviewRect() const { return previewRectangle_; }
   platform::WindowHandle NotificationWindow() const { return errors_.NotificationWindow(); }
   AcquisitionMode Mode() const { return mode_.load(); }
@@ -140,11 +152,12 @@ class CameraInstance {
   std::array<std::unique_ptr<FrameBitmap>, kBitmapCount> bitmaps_;
   platform::WindowHandle previewWindow_ = nullptr;
   std::string previewWindowClass_;
-  CameraSizeSettings captureWindow_;
-  FilterSettings filter_;
-  void* openImageFilterDialog_ = nullptr;
-  AnalogSettings analog_;
-  void* openAnalogDialog_ = nullptr;
+  // Capture window, analog, filter and video format: shared with the capture
+  // thread and the dialogs.
+  SharedSettings settings_;
+  // Registration by the dialog's thread, calls from the capture thread.
+  std::mutex dialogRefreshLock_;
+  DialogRefresh* dialogRefresh_ = nullptr;  // guarded by dialogRefreshLock_
   ExposureDisplay exposureDisplay_;
 
   // Run flags: written by the caller's thread, polled by the worker threads.
@@ -168,8 +181,6 @@ class CameraInstance {
 
   // Written by the caller's thread, read by the worker threads.
   std::atomic<AcquisitionMode> mode_{ModeIdle};
-  // colorMode and waitTime are read by the capture thread: std::atomic_ref.
-  VideoFormatSettings videoFormat_;
   std::atomic<int32_t> frameRateTimes10_{0};
   int32_t framesSinceRateUpdate_ = 0;
   uint32_t rateUpdateTime_;

@@ -1,8 +1,7 @@
 // The camera instance's settings records and the camera dialog's preset table.
 //
-// Records are plain structures of signed 32-bit values, as stored. A field that
-// a worker thread reads while the caller's thread writes it is accessed through
-// std::atomic_ref by both sides.
+// Records are plain structures of signed 32-bit values, as stored. The camera
+// instance keeps its copies behind one lock (instance/shared_settings.h).
 #pragma once
 
 #include <array>
