@@ -28,8 +28,7 @@ constexpr uint32_t kVisibleStyle = 0x10000000;  // WS_VISIBLE
 class OffscreenWindow final : public DisplayWindow {
  public:
   OffscreenWindow(int32_t x, int32_t y, int32_t width, int32_t height)
-      : x_(x), y_(y), width_(std::max(0, width)), height_(std::max(0, height)),
-        pixels_(Area(width_, height_), 0) {}
+      : x_(x), y_(y), width_(std::max(0, width)), height_(std::max(0, height)) {}
 
   bool Show(bool shown) override {
     std::lock_guard lock(mutex_);
@@ -61,7 +60,7 @@ class OffscreenWindow final : public DisplayWindow {
     std::lock_guard lock(mutex_);
     width_ = width;
     height_ = height;
-    pixels_.assign(Area(width, height), 0);
+    pixels_.clear();
     pending_.width = pending_.height = 0;
     return true;
   }
@@ -100,6 +99,7 @@ class OffscreenWindow final : public DisplayWindow {
   }
 
   void Flatten() {
+    if (pixels_.empty()) pixels_.assign(Area(width_, height_), 0);
     for (int32_t row = 0; row < pending_.height; ++row) {
       RowToBgrx(pending_.bits, pending_.colors,
                 pending_.rows.data() + pending_.rowBytes * static_cast<size_t>(row), pending_.width,
@@ -125,7 +125,7 @@ class OffscreenWindow final : public DisplayWindow {
   int32_t height_;
   bool shown_ = false;
   bool closed_ = false;
-  std::vector<uint32_t> pixels_;  // rows from the top
+  std::vector<uint32_t> pixels_;  // rows from the top; made at the first look
   Frame pending_;
 };
 
