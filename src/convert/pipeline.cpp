@@ -20,9 +20,11 @@ namespace {
 constexpr int32_t kHotPixelThreshold = 30;
 constexpr int32_t kNeutralGrayGain = 128;
 constexpr int32_t kNeutralGamma = 100;
-// Bytes of output per band: the band and its work copy stay in the cache
-// between the stages.
-constexpr int64_t kBandBytes = 256 * 1024;
+// Bytes of output per band: the band and its work copy stay in a core's
+// second-level cache between the stages. At least kMinimumBandRows rows, as
+// the 16-bit kernels build tables of up to 4096 entries on every call.
+constexpr int64_t kBandBytes = 128 * 1024;
+constexpr int32_t kMinimumBandRows = 16;
 
 int BitsOfOutput(int32_t colorMode) {
   constexpr int kBits[] = {8, 16, 24, 32, 48, 64};
@@ -218,10 +220,13 @@ void ConversionPipeline::FilterOutput(FrameBitmap& output, const FrameBitmap* mo
   }
 
   const int32_t height = output.Height();
+  const bool anyStage = stages.hueSaturation || stages.gamma || stages.contrast || stages.sharpen ||
+                        stages.brightness;
   int32_t band = bandRows_;
-  if (band < 0) band = static_cast<int32_t>(std::max<int64_t>(2, kBandBytes / output.Stride()));
-  if (band == 0 || band >= height) band = height;
-  band = std::max(2, band & ~1);
+  if (!anyStage) band = 0;  // nothing to keep in the cache between stages
+  if (band < 0) band = static_cast<int32_t>(std::max<int64_t>(kMinimumBandRows, kBandBytes / output.Stride()));
+  // Bands start on even rows, where the Bayer phase of the whole frame is.
+  band = band == 0 || band >= height ? height : std::max(2, band & ~1);
   const int32_t bayerMode = filter[kFilterBayerMode];
 
   // Every stage but the sharpening works pixel by pixel, so a band may pass
