@@ -648,7 +648,9 @@ TEST_F(AcquisitionTest, StopPreviewReturnsWithinTheTimeOutWhileTheCaptureThreadI
   // A new window makes the capture thread restart the transfer, which waits
   // for the frame read the stall holds.
   SetCaptureWindow(handle_, 0, 0, 80, 40);
-  ZirvoPort_Sleep(50);
+  for (int i = 0; i < 2000 && Instance(handle_).Device()->GetTransferState() != TransferState::Stopping; ++i)
+    ZirvoPort_Sleep(5);
+  ASSERT_EQ(Instance(handle_).Device()->GetTransferState(), TransferState::Stopping);
   const uint32_t start = ZirvoPort_TimeGetTime();
   EXPECT_EQ(Zirvo_StopPreview(handle_), 0);
   const uint32_t took = ZirvoPort_TimeGetTime() - start;
