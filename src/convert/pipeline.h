@@ -103,6 +103,8 @@ class ConversionPipeline {
                     int32_t mode, const FilterSettings& filter, const BayerGains& gains) const;
   void SharpenAndBrighten(FrameBitmap& output, FrameBitmap& work, ToneStages& stages,
                           int32_t first, int32_t end) const;
+  // 8-bit samples: the per-sample table stages folded into one table.
+  void ComposeTables(ToneStages& stages, int channels) const;
 
   BayerKernels bayer_;
   RectangleKernel hotPixels_ = nullptr;
@@ -115,6 +117,7 @@ class ConversionPipeline {
   ToneKernels contrast_;
   ToneKernels sharpen_;
   ToneKernels brightness_;
+  ByteTablePass byteTablePass_ = nullptr;
   int32_t bandRows_ = -1;
 };
 

@@ -249,6 +249,7 @@ std::vector<FilterCase> FilterCases() {
   return {
       {"Neutral", NeutralFilter()},
       {"AllFilters", AllFilters()},
+      {"AllButSharpness", With(AllFilters(), kFilterSharpness, 0)},
       {"Gamma101", With(NeutralFilter(), kFilterGamma, 101)},
       {"Gamma99", With(NeutralFilter(), kFilterGamma, 99)},
       {"ContrastOnly", With(NeutralFilter(), kFilterContrast, -40)},
