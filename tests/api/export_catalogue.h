@@ -179,6 +179,10 @@ inline constexpr const char* kBuiltExports[] = {
     "Zirvo_SetGrayOffsetR", "Zirvo_GetGrayOffsetR", "Zirvo_SetGrayOffsetG1",
     "Zirvo_GetGrayOffsetG1", "Zirvo_SetGrayOffsetG2", "Zirvo_GetGrayOffsetG2",
     "Zirvo_SetGrayOffsetB", "Zirvo_GetGrayOffsetB",
+    // Acquisition
+    "Zirvo_Preview", "Zirvo_CallBackPreview", "Zirvo_Record", "Zirvo_RecordW", "Zirvo_StartPreview",
+    "Zirvo_StopPreview", "Zirvo_Capture", "Zirvo_SnapShot", "Zirvo_GetImage", "Zirvo_SaveImage",
+    "Zirvo_SaveImageW",
 };
 
 // Catalogue entries of the built names; a built name missing from the
