@@ -93,6 +93,38 @@ typedef struct CameraInfo {
 /* Entries of the tables filled by Zirvo_EnumDevice(W), in characters. */
 #define ZIRVO_DEVICE_NAME_ENTRY 256
 
+/* Filter ids of Zirvo_SetFilterValue and Zirvo_GetFilterValue, with the
+   values each accepts. Each has a named pair of exports below. */
+typedef enum ZirvoFilterId {
+  ZIRVO_FILTER_BRIGHTNESS = 1,       /* -255 to 255 */
+  ZIRVO_FILTER_CONTRAST = 2,         /* -127 to 127 */
+  ZIRVO_FILTER_HUE = 3,              /* -360 to 360 */
+  ZIRVO_FILTER_SATURATION = 4,       /* -255 to 255 */
+  ZIRVO_FILTER_SHARPNESS = 5,        /* 0 to 30 */
+  ZIRVO_FILTER_BAYER_GAIN_RGB = 6,   /* any: bits 0-7 red, 8-15 green, 16-23 blue white-balance gain */
+  ZIRVO_FILTER_BAYER_GAIN_RED = 7,   /* 0 to 400, white-balance gain in percent */
+  ZIRVO_FILTER_BAYER_GAIN_GREEN = 8, /* 0 to 400 */
+  ZIRVO_FILTER_BAYER_GAIN_BLUE = 9,  /* 0 to 400 */
+  ZIRVO_FILTER_BAYER_GAIN_AUTO = 10, /* any; automatic white balance on when not 0 */
+  ZIRVO_FILTER_GAMMA = 11,           /* 0 to 200 */
+  ZIRVO_FILTER_BAYER_MODE = 12,      /* 0 to 3, phase of the colour pattern */
+  ZIRVO_FILTER_GLOBAL_GAIN = 13,     /* 0 to 127; sets all four colour gains too */
+  ZIRVO_FILTER_COLOR_GAIN_RED = 14,  /* 0 to 127, sensor gain (the sensor takes at most 125) */
+  ZIRVO_FILTER_COLOR_GAIN_GREEN1 = 15,
+  ZIRVO_FILTER_COLOR_GAIN_GREEN2 = 16,
+  ZIRVO_FILTER_COLOR_GAIN_BLUE = 17,
+  ZIRVO_FILTER_EXPOSURE_TIME = 18,   /* 0 to 8192 sensor lines (0 programs 1) */
+  ZIRVO_FILTER_GRAY_MODE = 19,       /* 0 Bayer, 1 Bayer convert, 2 grayscale */
+  ZIRVO_FILTER_GRAY_GAIN_R = 20,     /* 0 to 255 */
+  ZIRVO_FILTER_GRAY_GAIN_G1 = 21,
+  ZIRVO_FILTER_GRAY_GAIN_G2 = 22,
+  ZIRVO_FILTER_GRAY_GAIN_B = 23,
+  ZIRVO_FILTER_GRAY_OFFSET_R = 24,   /* -255 to 255 */
+  ZIRVO_FILTER_GRAY_OFFSET_G1 = 25,
+  ZIRVO_FILTER_GRAY_OFFSET_G2 = 26,
+  ZIRVO_FILTER_GRAY_OFFSET_B = 27
+} ZirvoFilterId;
+
 /* Results are 1 for success and 0 for failure unless said otherwise; the
    reason of a failure is in the camera's error store. Every function taking
    a camera handle returns its failure value for a handle it does not know. */
@@ -119,6 +151,155 @@ ZIRVO_API int ZIRVO_CALL Zirvo_Close(int handle);
 ZIRVO_API int ZIRVO_CALL Zirvo_SetColorMode(int handle, int bitsPerPixel);
 /* 8, 12, 24, 32, 44 or 60 (significant bits); -1 for an unknown handle. */
 ZIRVO_API int ZIRVO_CALL Zirvo_GetColorMode(int handle);
+
+/* Format and windows. None of these needs the camera itself, except the
+   capture and preview windows. */
+/* The capture window's width (EH) and height (EV), before sub-sampling. */
+ZIRVO_API int ZIRVO_CALL Zirvo_Width(int handle);
+ZIRVO_API int ZIRVO_CALL Zirvo_Height(int handle);
+/* Sub-sample mode 0 to 4, used from the next start; another value fails
+   without an error code. */
+ZIRVO_API int ZIRVO_CALL Zirvo_SetSubSample(int handle, int mode);
+/* The stored mode (a stored 16 reads 1, 17 reads 2); -1 for an unknown handle. */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetSubSample(int handle);
+/* Milliseconds of each capture-loop turn, 0 or more; a negative value fails
+   without an error code. */
+ZIRVO_API int ZIRVO_CALL Zirvo_SetWaitTime(int handle, int milliseconds);
+/* -1 for an unknown handle. */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetWaitTime(int handle);
+/* Clock setting 0 to 5 (error 9 otherwise); stored and saved only. */
+ZIRVO_API int ZIRVO_CALL Zirvo_SetHalfClock(int handle, int value);
+ZIRVO_API int ZIRVO_CALL Zirvo_GetHalfClock(int handle);
+/* The capture window of the first stored size preset whose width and height
+   are these (error 4 when none is). A preset outside the sensor records error
+   7 and programs the whole sensor instead; the result is then still 1. */
+ZIRVO_API int ZIRVO_CALL Zirvo_SetCaptureWindow(int handle, int width, int height);
+/* Total width, left edge, width, total height, top edge, height. Values
+   outside the sensor are kept but record error 7 and return 0: the next start
+   fails until they are mended. The sensor takes a valid window at once. */
+ZIRVO_API int ZIRVO_CALL Zirvo_SetCaptureWindowEx(int handle, int totalWidth, int left, int width,
+                                                  int totalHeight, int top, int height);
+/* Writes the six values through the pointers that are not null; 1. */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetCaptureWindowEx(int handle, int* totalWidth, int* left, int* width,
+                                                  int* totalHeight, int* top, int* height);
+/* Parent window and placement (x, y, width, height) of a child preview
+   window; a null parent makes a top-level window. Used from the next start. */
+ZIRVO_API int ZIRVO_CALL Zirvo_SetPreviewWindow(int handle, HWND parent, int x, int y, int width,
+                                                int height);
+/* Always 0 (writes 0 to `out` when not null); one function under two names. */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetVideoFormat(int handle, int* out);
+ZIRVO_API int ZIRVO_CALL Zirvo_GetSamplingRate(int handle, int* out);
+/* Always 0. */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetStatus(int handle, int reserved);
+/* Not supported: 0 and error 11; further arguments are ignored. One function
+   under four names. */
+ZIRVO_API int ZIRVO_CALL Zirvo_Trigger(int handle, ...);
+ZIRVO_API int ZIRVO_CALL Zirvo_Fps(int handle, ...);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetCrossbar(int handle, ...);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetSamplingRate(int handle, ...);
+
+/* Sensor. */
+/* Flips the picture vertically on the sensor (1) or not (0); every call also
+   flips the row phase of the Bayer mode. */
+ZIRVO_API int ZIRVO_CALL Zirvo_SetMirrorV(int handle, int flag);
+/* Whether the sensor flips the picture now. */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetMirrorV(int handle);
+/* Mirrors each frame horizontally (1) or not (0); every call also flips the
+   column phase of the Bayer mode. */
+ZIRVO_API int ZIRVO_CALL Zirvo_SetMirrorH(int handle, int flag);
+ZIRVO_API int ZIRVO_CALL Zirvo_GetMirrorH(int handle);
+/* Automatic exposure: 0 off, 1 by exposure time, 2 by gain (error 9 otherwise). */
+ZIRVO_API int ZIRVO_CALL Zirvo_SetAutoIris(int handle, int mode);
+/* The stored mode; writes 1 to `ok` when not null. */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetAutoIris(int handle, int* ok);
+/* Exposure time in microseconds from the exposure, the capture width and the
+   sub-sample mode; writes 1 to `ok` when not null. */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetRealExposureTime(int handle, int* ok);
+/* Not supported: 0 and error 11. */
+ZIRVO_API int ZIRVO_CALL Zirvo_SetRealExposureTime(int handle, int microseconds);
+
+/* Filter values by id (ZirvoFilterId). A value outside the id's range records
+   error 9 and changes nothing. Gains and exposure (ids 13 to 18) reach the
+   sensor at once, the others the next converted frame. The getter writes 1 to
+   `ok` (when not null) on success, 0 on failure; ids 13 to 18 read back what
+   the sensor was last given. */
+ZIRVO_API int ZIRVO_CALL Zirvo_SetFilterValue(int handle, int id, int value);
+ZIRVO_API int ZIRVO_CALL Zirvo_GetFilterValue(int handle, int id, int* ok);
+/* The same for one id each: Zirvo_SetX(h, v) is Zirvo_SetFilterValue(h, id, v)
+   and Zirvo_GetX(h, ok) is Zirvo_GetFilterValue(h, id, ok). */
+ZIRVO_API int ZIRVO_CALL Zirvo_SetBrightness(int handle, int value);         /* id 1 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetBrightness(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetContrast(int handle, int value);           /* id 2 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetContrast(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetHue(int handle, int value);                /* id 3 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetHue(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetSaturation(int handle, int value);         /* id 4 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetSaturation(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetSharpness(int handle, int value);          /* id 5 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetSharpness(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetBayerGainRGB(int handle, int value);       /* id 6 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetBayerGainRGB(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetBayerGainRed(int handle, int value);       /* id 7 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetBayerGainRed(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetBayerGainGreen(int handle, int value);     /* id 8 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetBayerGainGreen(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetBayerGainBlue(int handle, int value);      /* id 9 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetBayerGainBlue(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetBayerGainAuto(int handle, int value);      /* id 10 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetBayerGainAuto(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetGamma(int handle, int value);              /* id 11 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetGamma(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetBayerMode(int handle, int value);          /* id 12 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetBayerMode(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetGlobalGain(int handle, int value);         /* id 13 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetGlobalGain(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetColorGainRed(int handle, int value);       /* id 14 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetColorGainRed(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetColorGainGreen1(int handle, int value);    /* id 15 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetColorGainGreen1(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetColorGainGreen2(int handle, int value);    /* id 16 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetColorGainGreen2(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetColorGainBlue(int handle, int value);      /* id 17 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetColorGainBlue(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetExposureTime(int handle, int value);       /* id 18 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetExposureTime(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetGrayMode(int handle, int value);           /* id 19 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetGrayMode(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetGrayGainR(int handle, int value);          /* id 20 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetGrayGainR(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetGrayGainG1(int handle, int value);         /* id 21 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetGrayGainG1(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetGrayGainG2(int handle, int value);         /* id 22 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetGrayGainG2(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetGrayGainB(int handle, int value);          /* id 23 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetGrayGainB(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetGrayOffsetR(int handle, int value);        /* id 24 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetGrayOffsetR(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetGrayOffsetG1(int handle, int value);       /* id 25 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetGrayOffsetG1(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetGrayOffsetG2(int handle, int value);       /* id 26 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetGrayOffsetG2(int handle, int* ok);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetGrayOffsetB(int handle, int value);        /* id 27 */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetGrayOffsetB(int handle, int* ok);
+
+/* Raw access. Register failures record error 6. */
+/* Sensor register at the low 8 bits of `address`; the low 16 bits of `value`. */
+ZIRVO_API int ZIRVO_CALL Zirvo_WriteRegister(int handle, int address, int value);
+/* Value 0 to 65535 of the register at the low 8 bits of `address`; `ok` (when
+   not null) tells success. */
+ZIRVO_API int ZIRVO_CALL Zirvo_ReadRegister(int handle, int address, int* ok);
+/* The same at a full 16-bit address. */
+ZIRVO_API int ZIRVO_CALL Zirvo_WriteRegisterEx(int handle, int address, int value);
+ZIRVO_API int ZIRVO_CALL Zirvo_ReadRegisterEx(int handle, int address, int* ok);
+/* Serial ROM: this camera has none to offer, so both fail with error 1. */
+ZIRVO_API int ZIRVO_CALL Zirvo_WriteSromID(int handle, int address, int value);
+ZIRVO_API int ZIRVO_CALL Zirvo_ReadSromID(int handle, int address, int* ok);
+/* Output line on (bit 2 of `flags` set) or off; the result is the camera's
+   answer, 0 on this camera. The last two arguments are ignored. */
+ZIRVO_API int ZIRVO_CALL Zirvo_SetIOPort(int handle, int flags, int reserved1, int reserved2);
+/* The two input lines as bits 0 and 1 of `*out` (error 9 when null). The last
+   two arguments are ignored. */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetIOPort(int handle, unsigned char* out, int reserved1, int reserved2);
 
 #ifdef __cplusplus
 }

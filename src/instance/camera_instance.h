@@ -116,6 +116,44 @@ class CameraInstance {
   void RefreshFilterSheet();
   void RefreshExposureBoxes();
 
+  // Settings operations (settings_operations.cpp). Results are the exports':
+  // 1 or 0 for the setters, the value for the getters.
+  int SetFilterValue(int id, int value);
+  int GetFilterValue(int id, int* ok);
+  int SetMirrorV(int flag);
+  int GetMirrorV();
+  int SetMirrorH(int flag);
+  int GetMirrorH();
+  int SetCaptureWindow(int width, int height);
+  int SetCaptureWindowEx(int totalWidth, int left, int width, int totalHeight, int top, int height);
+  int GetCaptureWindowEx(int* totalWidth, int* left, int* width, int* totalHeight, int* top,
+                         int* height) const;
+  int Width() const;
+  int Height() const;
+  int SetPreviewWindow(platform::WindowHandle parent, const PreviewRectangle* rectangle);
+  int GetRealExposureTime(int* ok);
+  // Error 11 and 0: the operations this camera does not support.
+  int NotSupported();
+  int WriteRegister(int address, int value);
+  int ReadRegister(int address, int* ok);
+  int ReadSromID(int address, int* ok);
+  int WriteSromID(int address, int value);
+  int SetIOPort(int flags);
+  int GetIOPort(unsigned char* out);
+  int SetSubSample(int mode);
+  int GetSubSample() const;
+  int SetWaitTime(int milliseconds);
+  int GetWaitTime() const;
+  int SetHalfClock(int value);
+  int GetHalfClock() const;
+  int SetAutoIris(int mode);
+  int GetAutoIris(int* ok) const;
+  // Counts the changes of the capture window and of the sub-sample mode; the
+  // capture thread compares it with the count its preparation saw and sizes
+  // its frames anew when they differ. Wraps around.
+  uint32_t CaptureWindowGeneration() const { return captureWindowGeneration_.load(); }
+  platform::WindowHandle PreviewParent() const { return previewParent_; }
+
   void RecordError(int code) { errors_.RecordError(code); }
   int PopError() { return errors_.PopError(); }
 
@@ -146,6 +184,9 @@ class CameraInstance {
   // The name of camera `number` (1-based), "Zirvo7730QX_NN".
   static std::string DeviceName(int number);
   bool CheckDevice();
+  // Settings operations' helpers (settings_operations.cpp).
+  void StoreCaptureWindow(const CameraSizeSettings& window);
+  void ProgramCaptureWindow(const CameraSizeSettings& window, int subSampleMode);
 
   ProcessorInfo processor_{};
   std::unique_ptr<Model7730Device> device_;
@@ -184,6 +225,9 @@ class CameraInstance {
   std::atomic<int32_t> frameRateTimes10_{0};
   int32_t framesSinceRateUpdate_ = 0;
   uint32_t rateUpdateTime_;
+
+  // Settings operations: bumped by the caller's thread, read by the capture thread.
+  std::atomic<uint32_t> captureWindowGeneration_{0};
 
   ErrorStore errors_;
   bool settingsLoaded_ = false;
