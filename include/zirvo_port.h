@@ -72,6 +72,29 @@ ZIRVO_PORT_API int ZirvoPort_GetMessage(HWND window, ZirvoPortMessage* message, 
    to it fail quietly. */
 ZIRVO_PORT_API int ZirvoPort_DestroyWindow(HWND window);
 
+/* ---- Preview windows ------------------------------------------------- */
+
+/* The application's own X11 window (its id on the display named in DISPLAY)
+   as a handle that Zirvo_SetPreviewWindow accepts as the preview's parent, so
+   that the preview appears inside a GTK or Qt window. The same id always gives
+   the same handle. Null for id 0 and where X11 is not used. */
+ZIRVO_PORT_API HWND ZirvoPort_WrapX11Window(unsigned long xid);
+/* The X11 id behind a wrapped handle or behind a preview window shown on an
+   X11 display; 0 for any other handle. */
+ZIRVO_PORT_API unsigned long ZirvoPort_X11WindowOf(HWND window);
+/* What a preview window shows now: its client area as 32-bit pixels (blue in
+   the low byte, then green, red, 0), rows from the top. Writes the size to
+   `width` and `height` and returns 1 when `capacity` (in pixels) is enough;
+   returns 0 for a window that does not exist and, with the size written,
+   when the buffer is too small. Without a display, preview windows are
+   off-screen pictures that only this function shows. */
+ZIRVO_PORT_API int ZirvoPort_ReadWindowPixels(HWND window, uint32_t* pixels, int capacity,
+                                              int* width, int* height);
+/* 1: preview windows are off-screen pictures even where a display is open
+   (headless services, tests); 0: the display's windows when DISPLAY names one
+   (the default). */
+ZIRVO_PORT_API void ZirvoPort_UseOffscreenWindows(int offscreen);
+
 #ifdef __cplusplus
 }
 #endif

@@ -14,11 +14,21 @@ cmake --build "$build" -j "$(nproc)"
 scripts/check-dll.sh "$build"
 
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/zirvo-wine.XXXXXX")
+xvfb_pid=""
 cleanup() {
   WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$prefix"
 }
 trap cleanup EXIT
+# Wine shows its windows on an X server (the preview window tests read them
+# back): a private Xvfb on a free display unless one is named already.
+if [[ -z "${DISPLAY:-}" ]] && command -v Xvfb >/dev/null; then
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$prefix/display" 2>/dev/null &
+  xvfb_pid=$!
+  for _ in $(seq 100); do [[ -s "$prefix/display" ]] && break; sleep 0.1; done
+  export DISPLAY=":$(head -n1 "$prefix/display")"
+fi
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wineboot --init >/dev/null 2>&1
 wineserver -w

@@ -1,5 +1,6 @@
-// A library loaded at run time, its exports found by name, as an application
-// loads the SDK. Implemented for Windows, where the DLL's own test uses it.
+// A library loaded at run time, its exports found by name: the SDK as an
+// application loads it (Windows), and optional system libraries such as the
+// X11 client libraries (Linux).
 #pragma once
 
 #include <memory>
@@ -13,9 +14,10 @@ class DynamicLibrary {
   virtual ~DynamicLibrary() = default;
   // Address of the export `name`, or null.
   virtual void* FindExport(const char* name) = 0;
-  // Every name of the library's export table, in table order.
+  // Every name of the library's export table, in table order (Windows only;
+  // empty on Linux).
   virtual std::vector<std::string> ExportNames() = 0;
-  // Distinct addresses behind those names (aliases share one).
+  // Distinct addresses behind those names (aliases share one); 0 on Linux.
   virtual int EntryPointCount() = 0;
 };
 
