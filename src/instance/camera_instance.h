@@ -22,6 +22,7 @@ namespace zirvo {
 
 class FrameBitmap;
 class Model7730Device;
+class SheetBase;
 
 enum AcquisitionMode : int32_t { ModeIdle = 0, ModeStreaming = 1, ModeCapture = 2 };
 
@@ -154,6 +155,12 @@ class CameraInstance {
   uint32_t CaptureWindowGeneration() const { return captureWindowGeneration_.load(); }
   platform::WindowHandle PreviewParent() const { return previewParent_; }
 
+  // Property dialogs (dialog_operations.cpp), modal on the caller's thread:
+  // 1 once closed; 0 with error 1 (no device) or 4 (no dialog can be shown).
+  int SetCameraDlg(platform::WindowHandle parent);
+  int SetImageDlg(platform::WindowHandle parent);
+  int SetAnalogDlg(platform::WindowHandle parent);
+
   void RecordError(int code) { errors_.RecordError(code); }
   int PopError() { return errors_.PopError(); }
 
@@ -187,6 +194,12 @@ class CameraInstance {
   // Settings operations' helpers (settings_operations.cpp).
   void StoreCaptureWindow(const CameraSizeSettings& window);
   void ProgramCaptureWindow(const CameraSizeSettings& window, int subSampleMode);
+
+  // Property dialogs: the camera as the dialogs see it, and a dialog's run.
+  class DialogCameraAdapter;
+  friend class DialogCameraAdapter;
+  int RunRegisteredDialog(SheetBase& dialog, platform::WindowHandle parent);
+  void RestartAcquisition(AcquisitionMode mode);
 
   ProcessorInfo processor_{};
   std::unique_ptr<Model7730Device> device_;

@@ -20,6 +20,9 @@
 #include "settings/dialogs/camera_property_dialog.h"
 #include "settings/dialogs/image_filter_dialog.h"
 #include "support/fake_dialog_camera.h"
+#include "support/sim_fixture.h"
+#include "support/temporary_config.h"
+#include "ZirvoSdk_USB3_7730QX.h"
 
 // Last: Xlib's macros would clash with the names above.
 #include <X11/Xlib.h>
@@ -369,6 +372,50 @@ TEST_F(DialogFrontEndTest, KeystrokesInAnEditReachTheFilterEntry) {
             1);
   EXPECT_EQ(dialog.Result(), 1);
   EXPECT_EQ(camera_.Values().filter[kFilterBrightness], -40);
+}
+
+TEST_F(DialogFrontEndTest, ExportedAnalogDialogProgramsTheCameraAndCancelTakesItBack) {
+  test::TemporaryConfig config;
+  testing::SimulatedCameraOnDrive simulated;
+  const int handle = Zirvo_Initialize(nullptr);
+  ASSERT_NE(handle, 0);
+  while (Zirvo_GetLastError(handle) != 0) {
+  }
+  const int before = Zirvo_GetGlobalGain(handle, nullptr);
+  int moved = 0;
+  Script script({WaitForDialog(), Click("control-1013", 0.1), Wait(5), Check([&] {
+                    moved = Zirvo_GetGlobalGain(handle, nullptr);
+                    EXPECT_NE(moved, before);
+                    EXPECT_EQ(gtk_entry_get_text(GTK_ENTRY(FindNamed(dialog_, "control-1015"))), std::to_string(moved));
+                    EXPECT_EQ(Zirvo_GetColorGainRed(handle, nullptr), moved);
+                  }),
+                  [this] {
+                    Key(XK_Escape);
+                    return true;
+                  }});
+  EXPECT_EQ(Zirvo_SetAnalogDlg(handle, nullptr), 1);
+  EXPECT_FALSE(script.TimedOut());
+  EXPECT_TRUE(script.Finished());
+  EXPECT_EQ(Zirvo_GetGlobalGain(handle, nullptr), before);
+  EXPECT_EQ(Zirvo_GetLastError(handle), 0);
+  EXPECT_EQ(Zirvo_Release(handle), 1);
+}
+
+TEST_F(DialogFrontEndTest, ExportsWithoutTheModuleFailWithErrorFour) {
+  test::TemporaryConfig config;
+  testing::SimulatedCameraOnDrive simulated;
+  const int handle = Zirvo_Initialize(nullptr);
+  ASSERT_NE(handle, 0);
+  while (Zirvo_GetLastError(handle) != 0) {
+  }
+  SetDialogModulePath("/nonexistent/libZirvoSdk_USB3_7730QX_dialogs.so");
+  EXPECT_EQ(Zirvo_SetImageDlg(handle, nullptr), 0);
+  EXPECT_EQ(Zirvo_GetLastError(handle), ZIRVO_ERROR_WINDOW);
+  EXPECT_EQ(Zirvo_SetCameraDlg(handle, nullptr), 0);
+  EXPECT_EQ(Zirvo_GetLastError(handle), ZIRVO_ERROR_WINDOW);
+  SetDialogModulePath(ZIRVO_GTK_DIALOG_MODULE);
+  EXPECT_EQ(Zirvo_SetAnalogDlg(0, nullptr), 0);
+  EXPECT_EQ(Zirvo_Release(handle), 1);
 }
 
 TEST(DialogFrontEnd, WithoutADisplayTheDialogIsNotShown) {
