@@ -9,6 +9,7 @@ SheetLayout AnalogSheetLayout(DialogLanguage language) {
   const bool japanese = language == DialogLanguage::kJapanese;
   SheetLayout layout;
   layout.caption = japanese ? "プロパティ" : "Property";
+  layout.templateId = japanese ? 104 : 111;
   layout.size = japanese ? DialogRect{0, 0, 294, 199} : DialogRect{0, 0, 294, 178};
   layout.tab = japanese ? DialogRect{4, 4, 286, 174} : DialogRect{4, 4, 286, 149};
   layout.buttonY = japanese ? 182 : 161;
@@ -52,7 +53,7 @@ AnalogDialog::Saved AnalogDialog::Prepare(DialogCamera& camera) {
 AnalogDialog::AnalogDialog(DialogCamera& camera, DialogLanguage language)
     : SheetBase(AnalogSheetLayout(language)), camera_(camera), saved_(Prepare(camera)) {
   page_ = std::make_unique<AnalogPage>(camera, language);
-  AddPage(*page_, "Analog Gain");
+  AddPage(*page_, "Analog Gain", language == DialogLanguage::kJapanese ? 105 : 110);
 }
 
 void AnalogDialog::ButtonClicked(int id) {

@@ -16,6 +16,7 @@ const char* Pick(DialogLanguage language, const char* english, const char* japan
 SheetLayout CameraSheetLayout(DialogLanguage language) {
   SheetLayout layout;
   layout.caption = Pick(language, "Property", "プロパティ");
+  layout.templateId = language == DialogLanguage::kJapanese ? 101 : 106;
   layout.size = {0, 0, 313, 229};
   layout.tab = {7, 7, 299, 194};
   layout.buttonY = 209;
@@ -84,7 +85,8 @@ void CameraPropertyDialog::StreamFormatPage::OnSelectionChanged(int id) {
 
 CameraPropertyDialog::CameraPropertyDialog(DialogCamera& camera, DialogLanguage language)
     : SheetBase(CameraSheetLayout(language)), camera_(camera), language_(language), page_(*this, language) {
-  AddPage(page_, Pick(language, "Stream Format", "ストリーム形式"));
+  // The page's controls sit in the dialog's own template.
+  AddPage(page_, Pick(language, "Stream Format", "ストリーム形式"), 0);
   camera_.LoadPresets(table_);
   FillControls();
 }

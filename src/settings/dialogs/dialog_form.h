@@ -76,8 +76,10 @@ class DialogForm {
  public:
   virtual ~DialogForm() = default;
   virtual const std::vector<DialogControl>& Controls() const = 0;
-  // Template size in dialog units.
+  // Template size in dialog units, and the Win32 resource id of the template
+  // (0: the controls sit in the sheet's own template).
   virtual DialogRect Size() const = 0;
+  virtual int TemplateId() const = 0;
   virtual void SetObserver(FormObserver* observer) = 0;
 
   // The user's actions. Check boxes and radio buttons change their own check

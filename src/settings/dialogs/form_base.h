@@ -21,6 +21,8 @@ class FormBase : public DialogForm {
 
   const std::vector<DialogControl>& Controls() const override { return controls_; }
   DialogRect Size() const override { return size_; }
+  int TemplateId() const override { return templateId_; }
+  void SetTemplateId(int id) { templateId_ = id; }
   void SetObserver(FormObserver* observer) override { observer_ = observer; }
 
   // A disabled control takes no action. Otherwise the control keeps what the
@@ -58,6 +60,7 @@ class FormBase : public DialogForm {
 
  private:
   DialogRect size_;
+  int templateId_ = 0;
   std::vector<DialogControl> controls_;
   FormObserver* observer_ = nullptr;
 };

@@ -9,6 +9,7 @@ SheetLayout FilterSheetLayout(DialogLanguage language) {
   const bool japanese = language == DialogLanguage::kJapanese;
   SheetLayout layout;
   layout.caption = japanese ? "プロパティ" : "Property";
+  layout.templateId = japanese ? 102 : 108;
   layout.size = {0, 0, 294, 194};
   layout.tab = {4, 4, 286, 168};
   layout.buttonY = 177;
@@ -26,10 +27,11 @@ ImageFilterDialog::ImageFilterDialog(DialogCamera& camera, DialogLanguage langua
       camera_(camera),
       saved_(camera.Values().filter),
       imagePage_(camera, ImageFilterEnables::ForColorMode(camera.ColorMode())) {
-  AddPage(imagePage_, "Image Filter");
+  const bool japanese = language == DialogLanguage::kJapanese;
+  AddPage(imagePage_, "Image Filter", japanese ? 103 : 107);
   if (ImageFilterEnables::ForColorMode(camera.ColorMode()).grayTab) {
     grayPage_ = std::make_unique<GrayFilterPage>(camera);
-    AddPage(*grayPage_, "Gray Filter");
+    AddPage(*grayPage_, "Gray Filter", japanese ? 113 : 112);
   }
 }
 

@@ -8,6 +8,7 @@ constexpr int kButtonWidth = 60, kButtonHeight = 13;
 }
 
 SheetBase::SheetBase(const SheetLayout& layout) : caption_(layout.caption), frame_(*this, layout.size) {
+  frame_.SetTemplateId(layout.templateId);
   frame_.Add(kIdTab, ControlKind::kTab, layout.tab);
   frame_.Add(kIdOk, ControlKind::kDefaultPushButton, {layout.okX, layout.buttonY, kButtonWidth, kButtonHeight}, layout.okText);
   frame_.Add(kIdCancel, ControlKind::kPushButton, {layout.cancelX, layout.buttonY, kButtonWidth, kButtonHeight}, layout.cancelText);
@@ -20,7 +21,8 @@ std::string SheetBase::PageTitle(int index) const {
                                                                     : std::string();
 }
 
-void SheetBase::AddPage(FormBase& page, const std::string& title) {
+void SheetBase::AddPage(FormBase& page, const std::string& title, int templateId) {
+  page.SetTemplateId(templateId);
   pages_.push_back(&page);
   DialogControl& tab = frame_.Control(kIdTab);
   tab.items.push_back(title);

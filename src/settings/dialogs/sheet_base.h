@@ -15,6 +15,7 @@ namespace zirvo {
 // Texts and geometry of a sheet's frame.
 struct SheetLayout {
   std::string caption;
+  int templateId = 0;
   DialogRect size;
   DialogRect tab;
   int buttonY = 0;
@@ -49,8 +50,8 @@ class SheetBase : public DialogSheet, public DialogRefresh {
   FormBase& FrameForm() { return frame_; }
 
  protected:
-  // Adds a page with its tab title; the first page added is shown.
-  void AddPage(FormBase& page, const std::string& title);
+  // Adds a page with its tab title and template; the first page is shown.
+  void AddPage(FormBase& page, const std::string& title, int templateId);
   // OK, Cancel and the third button.
   virtual void ButtonClicked(int id) = 0;
   virtual void FilterRefreshed() {}
