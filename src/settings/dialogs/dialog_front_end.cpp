@@ -17,6 +17,7 @@ namespace zirvo {
 int RunWin32Dialog(DialogSheet& sheet, platform::WindowHandle parent);
 #endif
 
+#ifndef _WIN32
 namespace {
 
 struct GtkModule {
@@ -46,6 +47,7 @@ GtkDialogEntry FindGtkEntry() {
 }
 
 }  // namespace
+#endif
 
 DialogLanguage SystemDialogLanguage() {
   return platform::SystemLanguageIsJapanese() ? DialogLanguage::kJapanese : DialogLanguage::kEnglish;
@@ -62,11 +64,15 @@ int RunModalDialog(DialogSheet& sheet, platform::WindowHandle parent) {
 }
 
 void SetDialogModulePath(const std::string& path) {
+#ifdef _WIN32
+  (void)path;  // the Win32 dialogs are part of the library itself
+#else
   GtkModule& module = Module();
   std::lock_guard lock(module.lock);
   if (module.pathOverride == path) return;
   module.pathOverride = path;
   module.entry = nullptr;
+#endif
 }
 
 }  // namespace zirvo
