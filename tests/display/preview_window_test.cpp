@@ -513,12 +513,90 @@ TEST_F(PreviewWindowTest, TakeDownWhileTheCaptureThreadDrawsIsSafe) {
   EXPECT_EQ(drawnWindows, 60);
 }
 
+// A chart that shows at a glance whether it is upright and in its colours:
+// red top left, green top right, blue bottom left, white bottom right, with
+// a gray ramp across the top rows and a yellow marker near the top-left corner.
+[[maybe_unused]] uint32_t ChartPixel(int32_t row, int32_t column, int32_t width, int32_t height) {
+  if (row < 16) {
+    uint8_t level = static_cast<uint8_t>(column * 255 / (width - 1));
+    return Bgrx(level, level, level);
+  }
+  if (row >= 40 && row < 72 && column >= 40 && column < 72) return Bgrx(0, 255, 255);
+  bool top = row < height / 2;
+  bool left = column < width / 2;
+  if (top && left) return Bgrx(0, 0, 255);
+  if (top) return Bgrx(0, 255, 0);
+  if (left) return Bgrx(255, 0, 0);
+  return Bgrx(255, 255, 255);
+}
+
+[[maybe_unused]] void FillChart(FrameBitmap& bitmap) {
+  for (int32_t row = 0; row < bitmap.Height(); ++row) {
+    uint8_t* line = bitmap.Pixels() + static_cast<size_t>(row) * bitmap.Stride();
+    for (int32_t column = 0; column < bitmap.Width(); ++column) {
+      uint32_t pixel = ChartPixel(row, column, bitmap.Width(), bitmap.Height());
+      line[3 * column] = static_cast<uint8_t>(pixel);
+      line[3 * column + 1] = static_cast<uint8_t>(pixel >> 8);
+      line[3 * column + 2] = static_cast<uint8_t>(pixel >> 16);
+    }
+  }
+}
+
+#if defined(_WIN32)
+
+// The Win32 window as the desktop shows it, read back through GetDC, BitBlt
+// and GetDIBits.
+TEST(PreviewWindowOnDesktop, TopLevelWindowShowsTheChartUprightAndCentred) {
+  platform::SetWindowSystem(platform::WindowSystem::kDesktopWhenAvailable);
+  const int32_t width = 640, height = 512;
+  Bitmaps bitmaps;
+  bitmaps.Prepare(2, width, height);
+  FillChart(bitmaps.bgr24);
+  PreviewWindow preview;
+  PreviewPlacement placement;
+  placement.captureWidth = 1280;
+  placement.captureHeight = 1024;
+  placement.subSampleMode = 1;
+  ASSERT_EQ(preview.Create(&bitmaps, placement), 1);
+  platform::WindowRect client;
+  ASSERT_TRUE(platform::GetDisplayClientRect(preview.Handle(), &client));
+  EXPECT_EQ(client.right, width);
+  EXPECT_EQ(client.bottom, height);
+  int32_t x = 0, y = 0, screenWidth = 0, screenHeight = 0;
+  ASSERT_TRUE(platform::GetDisplayWindowPosition(preview.Handle(), &x, &y));
+  platform::ScreenSize(&screenWidth, &screenHeight);
+  platform::WindowRect outer{0, 0, width, height};
+  ASSERT_TRUE(platform::AdjustWindowRectangle(&outer, kTopLevelPreviewStyle));
+  int32_t expectedX = 0, expectedY = 0;
+  CentreOnScreen(screenWidth, screenHeight, outer.right - outer.left, outer.bottom - outer.top,
+                 &expectedX, &expectedY);
+  EXPECT_EQ(x, expectedX);
+  EXPECT_EQ(y, expectedY);
+
+  preview.DrawFrame(2, bitmaps.View());
+  int32_t readWidth = 0, readHeight = 0;
+  std::vector<uint32_t> shown = Read(preview.Handle(), &readWidth, &readHeight);
+  ASSERT_EQ(shown.size(), size_t{width * height});
+  std::string picture = testing::WritePicture("zirvo-preview-win32", shown, width, height);
+  int wrong = 0;
+  for (int32_t row = 0; row < height; ++row) {
+    for (int32_t column = 0; column < width; ++column) {
+      if (shown[row * width + column] != ChartPixel(row, column, width, height)) ++wrong;
+    }
+  }
+  EXPECT_EQ(wrong, 0) << "picture in " << picture;
+  EXPECT_EQ(bitmaps.display.Width(), 0);
+  preview.Destroy();
+}
+
+#endif
+
 #if defined(ZIRVO_TEST_HAVE_X11)
+
+int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
 
 // The top-level and child windows on a real X server, read back as a person
 // would see them: a screenshot of the root window.
-int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
-
 class PreviewWindowOnScreen : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -555,35 +633,6 @@ class PreviewWindowOnScreen : public ::testing::Test {
   PreviewWindow preview_;
   Bitmaps bitmaps_;
 };
-
-// A chart that shows at a glance whether it is upright and in its colours:
-// red top left, green top right, blue bottom left, white bottom right, with
-// a gray ramp across the top rows and a yellow marker near the top-left corner.
-uint32_t ChartPixel(int32_t row, int32_t column, int32_t width, int32_t height) {
-  if (row < 16) {
-    uint8_t level = static_cast<uint8_t>(column * 255 / (width - 1));
-    return Bgrx(level, level, level);
-  }
-  if (row >= 40 && row < 72 && column >= 40 && column < 72) return Bgrx(0, 255, 255);
-  bool top = row < height / 2;
-  bool left = column < width / 2;
-  if (top && left) return Bgrx(0, 0, 255);
-  if (top) return Bgrx(0, 255, 0);
-  if (left) return Bgrx(255, 0, 0);
-  return Bgrx(255, 255, 255);
-}
-
-void FillChart(FrameBitmap& bitmap) {
-  for (int32_t row = 0; row < bitmap.Height(); ++row) {
-    uint8_t* line = bitmap.Pixels() + static_cast<size_t>(row) * bitmap.Stride();
-    for (int32_t column = 0; column < bitmap.Width(); ++column) {
-      uint32_t pixel = ChartPixel(row, column, bitmap.Width(), bitmap.Height());
-      line[3 * column] = static_cast<uint8_t>(pixel);
-      line[3 * column + 1] = static_cast<uint8_t>(pixel >> 8);
-      line[3 * column + 2] = static_cast<uint8_t>(pixel >> 16);
-    }
-  }
-}
 
 TEST_F(PreviewWindowOnScreen, TopLevelWindowShowsTheChartUprightCentredAndTitled) {
   const int32_t width = 640, height = 512;

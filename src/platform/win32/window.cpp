@@ -151,7 +151,7 @@ bool CopyToWindow(WindowContext& target, const DrawingContext& source, RowPlacem
                                view.height, view.pixels, reinterpret_cast<BITMAPINFO*>(&info),
                                DIB_RGB_COLORS, SRCCOPY);
   ::GdiFlush();
-  return copied != 0 && copied != GDI_ERROR;
+  return copied > 0;  // scan lines copied; 0 or GDI_ERROR on failure
 }
 
 bool ReadDisplayWindowPixels(WindowHandle window, std::vector<uint32_t>* pixels, int32_t* width,
