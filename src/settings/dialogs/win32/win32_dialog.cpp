@@ -1,7 +1,8 @@
 // Win32 front end of the property dialogs: sheets from the resource
-// templates through DialogBoxParamA, pages through CreateDialogParamA inside
-// the sheet's tab control, texts set as UTF-16 so that both languages show
-// whatever the ANSI code page.
+// templates through DialogBoxParamW, pages through CreateDialogParamW inside
+// the sheet's tab control. Unicode windows show the templates' Japanese texts
+// whatever the ANSI code page; ANSI ones would turn them into question marks
+// outside a Japanese system.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -202,7 +203,7 @@ void OpenSheet(SheetRun& run, HWND window) {
       page->Bind(window);  // its controls are in the sheet's own template
       continue;
     }
-    HWND child = CreateDialogParamA(ThisModule(), MAKEINTRESOURCEA(templateId), tab, PageProc,
+    HWND child = CreateDialogParamW(ThisModule(), MAKEINTRESOURCEW(templateId), tab, PageProc,
                                     reinterpret_cast<LPARAM>(page.get()));
     if (child) SetWindowPos(child, nullptr, kPageX, kPageY, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
@@ -263,7 +264,7 @@ int RunWin32Dialog(DialogSheet& sheet, platform::WindowHandle parent) {
                                 ICC_TAB_CLASSES | ICC_BAR_CLASSES | ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   SheetRun run(sheet);
-  const INT_PTR result = DialogBoxParamA(ThisModule(), MAKEINTRESOURCEA(sheet.Frame().TemplateId()),
+  const INT_PTR result = DialogBoxParamW(ThisModule(), MAKEINTRESOURCEW(sheet.Frame().TemplateId()),
                                          reinterpret_cast<HWND>(parent), SheetProc, reinterpret_cast<LPARAM>(&run));
   sheet.SetWaker(nullptr);
   return result > 0 && sheet.Result() != 0 ? 1 : 0;
