@@ -211,6 +211,8 @@ TEST(Win32Dialogs, AnalogSheetTypedGlobalGainSetsEveryColourGain) {
     AnalogDialog dialog(camera, language);
     EXPECT_EQ(RunScripted(dialog, {Settle(), Shoot(std::string("win32_analog_") + suffix),
                                    [](HWND window) {
+                                     for (int id : {1013, 1015, 1038, 1026, 1027, 1043})
+                                       EXPECT_TRUE(IsWindowEnabled(Control(window, id))) << id;
                                      HWND edit = Control(window, kIdGlobalGainEdit);
                                      SetForegroundWindow(window);
                                      SetFocus(edit);
