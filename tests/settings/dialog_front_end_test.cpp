@@ -29,6 +29,12 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+// GTK, fontconfig and D-Bus keep process-long caches that they never free.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\nleak:libdbus-1.so\nleak:libglib-2.0.so\nleak:libgobject-2.0.so\n"
+         "leak:libgtk-3.so\nleak:libgdk-3.so\nleak:libpango\nleak:libcairo.so\nleak:libharfbuzz.so\n";
+}
+
 namespace zirvo {
 namespace {
 
