@@ -26,3 +26,10 @@ find_program(ZIRVO_WINE wine)
 if(ZIRVO_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${ZIRVO_WINE})
 endif()
+
+# Static image libraries cross-built from Debian's sources by
+# scripts/build-windows-deps.sh; without them the DLL leaves out the encoders.
+get_filename_component(ZIRVO_MINGW_DEPS "${CMAKE_CURRENT_LIST_DIR}/../build/mingw-deps" ABSOLUTE)
+if(EXISTS "${ZIRVO_MINGW_DEPS}/.complete")
+  list(APPEND CMAKE_FIND_ROOT_PATH "${ZIRVO_MINGW_DEPS}")
+endif()

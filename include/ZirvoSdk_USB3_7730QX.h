@@ -152,6 +152,36 @@ ZIRVO_API int ZIRVO_CALL Zirvo_SetColorMode(int handle, int bitsPerPixel);
 /* 8, 12, 24, 32, 44 or 60 (significant bits); -1 for an unknown handle. */
 ZIRVO_API int ZIRVO_CALL Zirvo_GetColorMode(int handle);
 
+/* ---- Acquisition ------------------------------------------------------ */
+
+/* Live preview in a window of the library's own: a child of the window set
+   with Zirvo_SetPreviewWindow, else a top-level window centred on the screen. */
+ZIRVO_API int ZIRVO_CALL Zirvo_Preview(int handle);
+/* Preview that also posts WM_CAMERA_FRAME to `window` after each frame and
+   copies the image into `buffer` (stride x height bytes; rowOrder != 0: the
+   first row the camera sent first, 0: the last first). */
+ZIRVO_API int ZIRVO_CALL Zirvo_CallBackPreview(int handle, HWND window, void* buffer, int size, int rowOrder);
+/* Records `durationMilliseconds` of frames into an uncompressed AVI file;
+   showWindow != 0 shows the preview window meanwhile. Starts streaming if it
+   is not running; the recording ends by itself, the stream goes on. */
+ZIRVO_API int ZIRVO_CALL Zirvo_Record(int handle, const char* fileName, unsigned int durationMilliseconds,
+                                      int showWindow);
+ZIRVO_API int ZIRVO_CALL Zirvo_RecordW(int handle, const wchar_t* fileName, unsigned int durationMilliseconds,
+                                       int showWindow);
+/* Streams without a window (frame messages after a callback preview). */
+ZIRVO_API int ZIRVO_CALL Zirvo_StartPreview(int handle);
+/* Ends streaming and recording; a recording cut short is finished. */
+ZIRVO_API int ZIRVO_CALL Zirvo_StopPreview(int handle);
+/* Prepares for fast snapshots (no thread, no frame read). */
+ZIRVO_API int ZIRVO_CALL Zirvo_Capture(int handle);
+/* Reads and converts one frame; copies it into `buffer` when one is given. */
+ZIRVO_API int ZIRVO_CALL Zirvo_SnapShot(int handle, void* buffer, int size, int rowOrder);
+/* Copies the last converted image; reads nothing from the camera. */
+ZIRVO_API int ZIRVO_CALL Zirvo_GetImage(int handle, void* buffer, int size, int rowOrder);
+/* Saves the last converted image; `format` is a SaveFormat. */
+ZIRVO_API int ZIRVO_CALL Zirvo_SaveImage(int handle, const char* fileName, int format);
+ZIRVO_API int ZIRVO_CALL Zirvo_SaveImageW(int handle, const wchar_t* fileName, int format);
+
 /* Format and windows. None of these needs the camera itself, except the
    capture and preview windows. */
 /* The capture window's width (EH) and height (EV), before sub-sampling. */

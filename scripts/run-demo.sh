@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the demo: it streams from the
-# attached camera, or from the simulated camera when none is attached.
+# Installs what is missing, builds, and runs the demo from the repository's top
+# folder: the attached camera, or the simulated camera when none is attached,
+# end to end (information, snapshots saved in four formats, callback preview,
+# recording). The files go to demo-output/; arguments go to the demo.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh

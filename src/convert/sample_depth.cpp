@@ -200,11 +200,14 @@ void InvertAlphaRow(uint8_t* out, const uint8_t* in, int32_t width) {
 void SwapRow32(uint8_t* out, const uint8_t* in, int32_t width) {
   int32_t j = 0;
 #if defined(__SSE2__)
-  const __m128i middle = _mm_set1_epi32(static_cast<int>(0xFF00FF00u));
+  const __m128i green = _mm_set1_epi32(0xFF00);
+  const __m128i fourth = _mm_set1_epi32(static_cast<int>(0xFF000000u));
   const __m128i low = _mm_set1_epi32(0xFF);
   for (; j + 4 <= width; j += 4) {
     __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 4 * j));
-    __m128i kept = _mm_and_si128(pixels, middle);
+    // The fourth byte is the destination's own, as in the scalar loop.
+    __m128i existing = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out + 4 * j));
+    __m128i kept = _mm_or_si128(_mm_and_si128(pixels, green), _mm_and_si128(existing, fourth));
     __m128i blue = _mm_slli_epi32(_mm_and_si128(pixels, low), 16);
     __m128i red = _mm_and_si128(_mm_srli_epi32(pixels, 16), low);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * j),

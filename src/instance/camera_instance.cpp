@@ -55,8 +55,12 @@ bool IsValidCaptureWindow(const CameraSizeSettings& window, int subSampleMode) {
 CameraInstance::CameraInstance() : rateUpdateTime_(platform::TimeGetTime()) {}
 
 CameraInstance::~CameraInstance() {
-  SaveSettings();
+  // Stopped before saving: a running capture thread may still change the
+  // exposure (automatic exposure) while the analog settings are written.
   Close();
+  // Workers that outlived the bounded stop end here, before what they use goes.
+  ReapWorkers();
+  SaveSettings();
   device_.reset();
   for (std::unique_ptr<FrameBitmap>& bitmap : bitmaps_) bitmap.reset();
 }
@@ -177,33 +181,7 @@ int CameraInstance::Close() {
 }
 
 void CameraInstance::DestroyPreviewWindow() {
-  if (previewWindow_) platform::DestroyMessageWindow(previewWindow_);
-  previewWindow_ = nullptr;
-  previewWindowClass_.clear();
-}
-
-void CameraInstance::StopWorker(std::atomic<int32_t>& runFlag, std::unique_ptr<platform::Thread>& thread,
-                                std::unique_ptr<platform::ManualResetEvent>& finished) {
-  runFlag.store(0);
-  if (finished) {
-    finished->Wait(platform::kInfinite);
-    finished.reset();
-  }
-  if (thread) {
-    thread->Join();
-    thread.reset();
-  }
-}
-
-int CameraInstance::StopPreview() {
-  if (!CheckDevice()) return 0;
-  StopWorker(streamingRunFlag_, captureThread_, captureFinished_);
-  StopWorker(recordingFlag_, recordThread_, recordFinished_);
-  if (mode_.exchange(ModeIdle) != ModeIdle && device_->StopStreaming() != 0) {
-    RecordError(kErrorCommand);
-    return 0;
-  }
-  return 1;
+  previewWindow_.Destroy();
 }
 
 bool CameraInstance::CheckDevice() {

@@ -10,9 +10,13 @@
 #include <string>
 
 #include "ZirvoSdk_USB3_7730QX.h"
+#include "convert/pipeline.h"
 #include "convert/processor.h"
+#include "display/preview_window.h"
 #include "instance/dialog_refresh.h"
 #include "instance/error_store.h"
+#include "instance/frame_rate_meter.h"
+#include "output/avi_recorder.h"
 #include "platform/message_window.h"
 #include "instance/shared_settings.h"
 #include "platform/threading.h"
@@ -99,7 +103,25 @@ class CameraInstance {
   // 1 when ready; 0 (error 5) when the device or a bitmap could not be created.
   int Initialize(platform::WindowHandle notificationWindow);
   int Close();
+
+  // Acquisition (acquisition.cpp).
+  int PrepareAcquisition();
+  int StartPreview();
   int StopPreview();
+  int Preview();
+  int CallBackPreview(platform::WindowHandle window, void* buffer, int32_t size, int32_t rowOrder);
+  int Record(const char* fileName, uint32_t durationMilliseconds, int showWindow);
+  int RecordW(const wchar_t* fileName, uint32_t durationMilliseconds, int showWindow);
+  int Capture();
+  int SnapShot(void* buffer, int32_t size, int32_t rowOrder);
+  int GetImage(void* buffer, int32_t size, int32_t rowOrder);
+  int SaveImage(const char* fileName, int format);
+  int SaveImageW(const wchar_t* fileName, int format);
+  // The record the frame messages point to; the capture thread rewrites it
+  // (field by field, atomically) before each message.
+  const FrameInfo& CurrentFrameInfo() const { return frameInfo_; }
+  bool IsRecording() const { return recordingFlag_.load() != 0; }
+  platform::WindowHandle PreviewWindowHandle() const { return previewWindow_.Handle(); }
 
   int SetDeviceNumber(int deviceNumber);
   int EnumDevice(char* names);
@@ -154,6 +176,17 @@ class CameraInstance {
   // its frames anew when they differ. Wraps around.
   uint32_t CaptureWindowGeneration() const { return captureWindowGeneration_.load(); }
   platform::WindowHandle PreviewParent() const { return previewParent_; }
+  // Frame conversion (frame_conversion.cpp).
+  // PrepareConversion: call from the preparation of acquisition once the raw
+  // and output bitmaps of `colorMode` have their size, in place of making the
+  // work copy there: it makes the work copy in the output bitmap's format and
+  // chooses the kernels. 0 when that fails (the caller records error 5).
+  // ConvertFrame: call once per frame after the rows were repacked and
+  // mirrored (capture thread, snapshot), never from two threads at once;
+  // converts in the colour mode of the last PrepareConversion, runs automatic
+  // exposure, stores what the frame measured and refreshes open dialogs.
+  int PrepareConversion(int colorMode);
+  void ConvertFrame();
 
   // Property dialogs (dialog_operations.cpp), modal on the caller's thread:
   // 1 once closed; 0 with error 1 (no device) or 4 (no dialog can be shown).
@@ -186,14 +219,48 @@ class CameraInstance {
   void LoadAndProgramCaptureWindow();
   void LoadAndProgramAnalog();
   void DestroyPreviewWindow();
-  void StopWorker(std::atomic<int32_t>& runFlag, std::unique_ptr<platform::Thread>& thread,
-                  std::unique_ptr<platform::ManualResetEvent>& finished);
   // The name of camera `number` (1-based), "Zirvo7730QX_NN".
   static std::string DeviceName(int number);
   bool CheckDevice();
   // Settings operations' helpers (settings_operations.cpp).
   void StoreCaptureWindow(const CameraSizeSettings& window);
   void ProgramCaptureWindow(const CameraSizeSettings& window, int subSampleMode);
+
+  // Acquisition internals (acquisition.cpp).
+  struct PreparedFormat {
+    int32_t colorMode = -1;
+    int32_t subSampleMode = 0;
+    CameraSizeSettings window;
+    int32_t width = 0;   // frame size after sub-sampling
+    int32_t height = 0;
+    bool operator==(const PreparedFormat&) const = default;
+  };
+  class CopyOutReporter;
+  PreparedFormat WantedFormat(const InstanceSettings& settings) const;
+  int SizeBitmaps(const PreparedFormat& format);
+  void ProgramDevice(const InstanceSettings& settings, const PreparedFormat& format);
+  bool RestartIfFormatChanged();
+  bool DeviceWindowMatches(const PreparedFormat& format) const;
+  FrameBitmap& RawBitmap(int colorMode) const;
+  FrameBitmap& OutputBitmap(int colorMode) const;
+  int TakeIntoRawBitmap(bool singleCapture, const PreparedFormat& format);
+  void FinishRawFrame(const PreparedFormat& format, int mirrorHorizontal);
+  void ConvertCurrentFrame();
+  void CaptureLoop();
+  void CaptureOneFrame(const PreparedFormat& format);
+  void ReportTransferStopped();
+  void FillFrameInfo(const PreparedFormat& format, int32_t rateTimes10);
+  void PostFrameMessage(uintptr_t wParam, intptr_t lParam);
+  void RecordLoop();
+  void RecordOneFrame();
+  bool StopWorkerWithin(std::atomic<int32_t>& runFlag, std::unique_ptr<platform::Thread>& thread,
+                        std::unique_ptr<platform::ManualResetEvent>& finished, uint32_t milliseconds);
+  void FinishStoppedRecording();
+  void ReapWorkers();
+  void ClearCallbackTarget();
+  int CreatePreviewWindowForStart();
+  void DrawPreview(int colorMode);
+  int StartAndRecordFailure(int failureCode);
 
   // Property dialogs: the camera as the dialogs see it, and a dialog's run.
   class DialogCameraAdapter;
@@ -204,8 +271,9 @@ class CameraInstance {
   ProcessorInfo processor_{};
   std::unique_ptr<Model7730Device> device_;
   std::array<std::unique_ptr<FrameBitmap>, kBitmapCount> bitmaps_;
-  platform::WindowHandle previewWindow_ = nullptr;
-  std::string previewWindowClass_;
+  // Drawn into by the capture thread; its own lock keeps a frame out of a
+  // window being taken down.
+  PreviewWindow previewWindow_;
   // Capture window, analog, filter and video format: shared with the capture
   // thread and the dialogs.
   SharedSettings settings_;
@@ -239,8 +307,35 @@ class CameraInstance {
   int32_t framesSinceRateUpdate_ = 0;
   uint32_t rateUpdateTime_;
 
+  // Acquisition. imageLock_ guards the pixels and sizes of the eight frame
+  // bitmaps and `prepared_`: the capture thread holds it while it takes,
+  // converts and draws a frame; GetImage, SaveImage, SnapShot and the record
+  // thread hold it only to copy the image out, so the capture thread never
+  // waits for a slow encoder or disk.
+  mutable std::mutex imageLock_;
+  PreparedFormat prepared_;  // guarded by imageLock_
+  // Guards the callback window and caller buffer, size and row order: set by
+  // the caller's thread, used by the capture thread for each frame's copy and
+  // message. Once CallBackPreview, Preview or Record returned, the previous
+  // buffer is written no more.
+  std::mutex callerLock_;
+  // Capture thread only (reset by StartPreview before the thread starts).
+  FrameRateMeter rateMeter_;
+  uint32_t lastFrameTime_ = 0;
+  // The recording: the recorder and its frame belong to the record thread
+  // while it runs, to the caller's thread otherwise.
+  AviRecorder recorder_;
+  std::unique_ptr<FrameBitmap> recordFrame_;
+  std::atomic<uint32_t> recordingDuration_{0};
+  // A stop that ran into its time-out left the device streaming (caller's
+  // thread only).
+  bool deviceStopPending_ = false;
   // Settings operations: bumped by the caller's thread, read by the capture thread.
   std::atomic<uint32_t> captureWindowGeneration_{0};
+  // Frame conversion: set up by PrepareConversion on the caller's thread while
+  // no capture thread runs, then used by ConvertFrame only.
+  std::unique_ptr<ConversionPipeline> pipeline_;
+  int32_t conversionColorMode_ = 0;
 
   ErrorStore errors_;
   bool settingsLoaded_ = false;

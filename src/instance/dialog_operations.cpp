@@ -126,8 +126,14 @@ int CameraInstance::SetCameraDlg(platform::WindowHandle parent) {
   return shown;
 }
 
-// Streaming starts again as StartPreview does and capture is prepared again;
-// the acquisition half of the instance provides both.
-void CameraInstance::RestartAcquisition(AcquisitionMode) {}
+// A new preparation takes the settings the dialog may have changed; the
+// preview window, if any, stays as it is.
+void CameraInstance::RestartAcquisition(AcquisitionMode mode) {
+  if (mode == ModeStreaming) {
+    StartPreview();
+  } else if (mode == ModeCapture) {
+    Capture();
+  }
+}
 
 }  // namespace zirvo

@@ -161,6 +161,25 @@ TEST(SwapBgr, ReversesTheFirstThreeBytesAndLeavesTheFourth) {
   }
 }
 
+TEST(SwapBgr, IntoAnotherBufferKeepsTheDestinationsFourthByteAtEveryWidth) {
+  for (int32_t width = 1; width <= 19; ++width) {
+    TestImage source = RandomImage(width, 3, 4, width);
+    TestImage destination = MakeImage(width, 3, 4);
+    for (std::size_t i = 3; i < destination.bytes.size(); i += 4) destination.bytes[i] = 0x5A;
+    ASSERT_EQ(test::RunKernel(&SwapBgrToRgb24, destination, source, source.Whole(), 0, 0), 1);
+    for (int32_t row = 0; row < 3; ++row) {
+      for (int32_t column = 0; column < width; ++column) {
+        const uint8_t* in = source.At(row, column);
+        const uint8_t* out = destination.At(row, column);
+        ASSERT_EQ(out[0], in[2]) << "width " << width << " column " << column;
+        ASSERT_EQ(out[1], in[1]) << "width " << width << " column " << column;
+        ASSERT_EQ(out[2], in[0]) << "width " << width << " column " << column;
+        ASSERT_EQ(out[3], 0x5A) << "width " << width << " column " << column;
+      }
+    }
+  }
+}
+
 TEST(InvertAlpha, CopiesColourAndInvertsTheFourthByte) {
   TestImage source = MakeImage(2, 1, 4);
   source.bytes = {1, 2, 3, 0, 4, 5, 6, 200};

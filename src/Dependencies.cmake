@@ -1,0 +1,21 @@
+# Image encoders for still images. A build without one of them (the Windows
+# cross build finds none in Debian) saves that format as a failure.
+find_package(JPEG)
+find_package(PNG)
+find_package(TIFF)
+if(JPEG_FOUND)
+  target_link_libraries(zirvo_core PUBLIC JPEG::JPEG)
+  target_compile_definitions(zirvo_core PUBLIC ZIRVO_HAVE_JPEG=1)
+endif()
+if(PNG_FOUND)
+  target_link_libraries(zirvo_core PUBLIC PNG::PNG)
+  target_compile_definitions(zirvo_core PUBLIC ZIRVO_HAVE_PNG=1)
+endif()
+if(TIFF_FOUND)
+  target_link_libraries(zirvo_core PUBLIC TIFF::TIFF)
+  target_compile_definitions(zirvo_core PUBLIC ZIRVO_HAVE_TIFF=1)
+endif()
+if(NOT CMAKE_CROSSCOMPILING AND NOT (JPEG_FOUND AND PNG_FOUND AND TIFF_FOUND))
+  message(WARNING "libjpeg, libpng or libtiff missing: those still-image formats will fail "
+                  "(scripts/install-deps.sh installs them)")
+endif()

@@ -1,0 +1,264 @@
+// The per-frame stage list: which kernel runs on which bitmap, in which order, under which condition.
+#include "convert/pipeline.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "convert/brightness.h"
+#include "convert/contrast.h"
+#include "convert/gamma.h"
+#include "convert/gray_filter.h"
+#include "convert/hot_pixel.h"
+#include "convert/hue_saturation.h"
+#include "convert/parameter_blocks.h"
+#include "convert/sharpen.h"
+#include "display/frame_bitmap.h"
+
+namespace zirvo {
+namespace {
+
+constexpr int32_t kHotPixelThreshold = 30;
+constexpr int32_t kNeutralGrayGain = 128;
+constexpr int32_t kNeutralGamma = 100;
+// Bytes of output per band: the band and its work copy stay in the cache
+// between the stages.
+constexpr int64_t kBandBytes = 256 * 1024;
+
+int BitsOfOutput(int32_t colorMode) {
+  constexpr int kBits[] = {8, 16, 24, 32, 48, 64};
+  return colorMode >= 0 && colorMode < 6 ? kBits[colorMode] : 0;
+}
+
+bool IsColour(int32_t colorMode) { return colorMode >= kColorMode24 && colorMode <= kColorMode64; }
+bool HasWideSamples(int32_t colorMode) {
+  return colorMode == kColorMode16 || colorMode == kColorMode48 || colorMode == kColorMode64;
+}
+
+bool HasPixels(const FrameBitmap* bitmap, int bits) {
+  return bitmap != nullptr && bitmap->Pixels() != nullptr && bitmap->BitsPerPixel() == bits &&
+         bitmap->Width() > 0 && bitmap->Height() > 0;
+}
+
+bool SameSize(const FrameBitmap& a, const FrameBitmap& b) {
+  return a.Width() == b.Width() && a.Height() == b.Height();
+}
+
+// The picture rectangle (top-down, as ApplyKernel takes it) of memory rows
+// first .. end - 1 across the whole width.
+KernelRect MemoryRows(const FrameBitmap& bitmap, int32_t first, int32_t end) {
+  return KernelRect{0, bitmap.Height() - end, bitmap.Width(), bitmap.Height() - first};
+}
+
+int InPlace(FrameBitmap& bitmap, RectangleKernel kernel, const KernelRect& rows, void* parameter) {
+  return bitmap.ApplyKernel(kernel, bitmap, &rows, rows.left, rows.top, parameter, nullptr);
+}
+
+BayerGains GainsOf(const FilterSettings& filter) {
+  return BayerGains{filter[kFilterGainRed], filter[kFilterGainGreen], filter[kFilterGainBlue]};
+}
+
+}  // namespace
+
+// The filters after the Bayer stage, each only where its setting is away
+// from neutral.
+struct ConversionPipeline::ToneStages {
+  RectangleKernel hueSaturation = nullptr;
+  HueBlock hue{};
+  RectangleKernel gamma = nullptr;
+  ValueBlock gammaValue{};
+  RectangleKernel contrast = nullptr;
+  ValueBlock contrastValue{};
+  RectangleKernel sharpen = nullptr;
+  ValueBlock sharpenValue{};
+  RectangleKernel brightness = nullptr;
+  ValueBlock brightnessValue{};
+};
+
+FrameBitmap* RawBitmapFor(const ConversionBitmaps& bitmaps, int32_t colorMode) {
+  if (colorMode < kColorMode8 || colorMode > kColorMode64) return nullptr;
+  return HasWideSamples(colorMode) ? bitmaps.raw16 : bitmaps.raw8;
+}
+
+FrameBitmap* OutputBitmapFor(const ConversionBitmaps& bitmaps, int32_t colorMode) {
+  switch (colorMode) {
+    case kColorMode8: return bitmaps.raw8;
+    case kColorMode16: return bitmaps.raw16;
+    case kColorMode24: return bitmaps.colour24;
+    case kColorMode32: return bitmaps.colour32;
+    case kColorMode48: return bitmaps.colour48;
+    case kColorMode64: return bitmaps.colour64;
+    default: return nullptr;
+  }
+}
+
+ConversionPipeline::ConversionPipeline(const ProcessorInfo& processor) {
+  const uint32_t usable = UsableFeatures(processor);
+  bayer_ = SelectBayerKernels(usable);
+  hotPixels_ = SelectHotPixelCorrect(usable);
+  grayGainMeasure_ = &GrayGainMeasure8;
+  grayFilter_ = SelectGrayFilter8(processor);
+  bgrToGray_ = SelectBgrToGray8(processor);
+  hueSaturation8_ = SelectHueSaturationBgr8(usable);
+  hueSaturation16_ = SelectHueSaturationBgr16(usable);
+  gamma_ = SelectGammaKernels(usable);
+  contrast_ = SelectContrastKernels(usable);
+  sharpen_ = SelectSharpenKernels(usable);
+  brightness_ = SelectBrightnessKernels(usable);
+}
+
+FrameMeasurements ConversionPipeline::Convert(const ConversionBitmaps& bitmaps,
+                                              const FrameSettings& settings,
+                                              ExposureControl* exposure) const {
+  const FilterSettings& filter = settings.filter;
+  const int32_t mode = settings.colorMode;
+  FrameMeasurements measured;
+  measured.grayGainCounter = filter[kFilterGrayGainCounter];
+
+  FrameBitmap* raw = RawBitmapFor(bitmaps, mode);
+  FrameBitmap* output = OutputBitmapFor(bitmaps, mode);
+  measured.autoIris = AutoIrisStep(raw, settings.autoIris, exposure);
+  if (!HasPixels(raw, HasWideSamples(mode) ? 16 : 8) || !HasPixels(output, BitsOfOutput(mode)) ||
+      !SameSize(*raw, *output))
+    return measured;
+
+  CorrectHotPixels(*raw, filter);
+  if (mode == kColorMode8 && filter[kFilterGrayMode] == 1) RunGrayFilter(*raw, filter, measured);
+  if (mode == kColorMode8 && filter[kFilterGrayMode] == 2)
+    RunGrayFromColour(bitmaps.colour24, *raw, filter, measured);
+
+  const bool colour = IsColour(mode);
+  BayerGains gains = GainsOf(filter);
+  if (colour) {
+    MeasureBayerGains(*raw, filter, gains, measured);
+    DemosaicBorder(bayer_, *output, *raw, filter[kFilterBayerMode], gains);
+  }
+  FilterOutput(*output, colour ? raw : nullptr, bitmaps.work, mode, filter, gains);
+  return measured;
+}
+
+void ConversionPipeline::CorrectHotPixels(FrameBitmap& raw, const FilterSettings& filter) const {
+  BayerBlock block{filter[kFilterBayerMode], filter[kFilterGainRed], filter[kFilterGainGreen],
+                   filter[kFilterGainBlue]};
+  int threshold = kHotPixelThreshold;
+  raw.ApplyKernel(hotPixels_, raw, nullptr, 0, 0, &block, &threshold);
+}
+
+void ConversionPipeline::RunGrayFilter(FrameBitmap& raw, const FilterSettings& filter,
+                                       FrameMeasurements& measured) const {
+  GrayBlock block{filter[kFilterBayerMode],    filter[kFilterGrayGainR],   filter[kFilterGrayGainG1],
+                  filter[kFilterGrayGainG2],   filter[kFilterGrayGainB],   filter[kFilterGrayOffsetR],
+                  filter[kFilterGrayOffsetG1], filter[kFilterGrayOffsetG2], filter[kFilterGrayOffsetB]};
+  const int32_t counter = filter[kFilterGrayGainCounter];
+  if (counter != 0) {
+    raw.ApplyKernel(grayGainMeasure_, raw, nullptr, 0, 0, &block, nullptr);
+    measured.grayGainsMeasured = true;
+    measured.grayGains = {block.gainR, block.gainG1, block.gainG2, block.gainB};
+    // "All frames" is any negative count: it stays where it is rather than
+    // running down towards the wrap-around.
+    measured.grayGainCounter = counter > 0 ? counter - 1 : counter;
+  }
+  const bool neutral = block.gainR == kNeutralGrayGain && block.gainG1 == kNeutralGrayGain &&
+                       block.gainG2 == kNeutralGrayGain && block.gainB == kNeutralGrayGain;
+  if (!neutral) raw.ApplyKernel(grayFilter_, raw, nullptr, 0, 0, &block, nullptr);
+}
+
+void ConversionPipeline::RunGrayFromColour(FrameBitmap* colour24, FrameBitmap& raw,
+                                           const FilterSettings& filter,
+                                           FrameMeasurements& measured) const {
+  if (!HasPixels(colour24, 24) || !SameSize(*colour24, raw)) return;
+  BayerGains gains = GainsOf(filter);
+  MeasureBayerGains(raw, filter, gains, measured);
+  DemosaicFrame(bayer_, *colour24, raw, filter[kFilterBayerMode], gains);
+  raw.ApplyKernel(bgrToGray_, *colour24, nullptr, 0, 0, nullptr, nullptr);
+}
+
+void ConversionPipeline::MeasureBayerGains(const FrameBitmap& raw, const FilterSettings& filter,
+                                           BayerGains& gains, FrameMeasurements& measured) const {
+  if (filter[kFilterAutoWhiteBalance] == 0) return;
+  if (MeasureWhiteBalance(bayer_, raw, filter[kFilterBayerMode], gains)) {
+    measured.whiteBalanceMeasured = true;
+    measured.whiteBalance = gains;
+  }
+  measured.whiteBalanceOnceDone = filter[kFilterWhiteBalanceOnceFirst] != 0 &&
+                                  filter[kFilterWhiteBalanceOnceSecond] != 0;
+}
+
+void ConversionPipeline::FilterOutput(FrameBitmap& output, const FrameBitmap* mosaic,
+                                      FrameBitmap* work, int32_t mode, const FilterSettings& filter,
+                                      const BayerGains& gains) const {
+  const bool wide = HasWideSamples(mode);
+  const bool colour = IsColour(mode);
+  auto pick = [&](const ToneKernels& kernels) {
+    if (colour) return wide ? kernels.bgr16 : kernels.bgr8;
+    return wide ? kernels.mono16 : kernels.mono8;
+  };
+  ToneStages stages;
+  if (colour && (filter[kFilterHue] != 0 || filter[kFilterSaturation] != 0)) {
+    stages.hueSaturation = wide ? hueSaturation16_ : hueSaturation8_;
+    stages.hue = HueBlock{filter[kFilterHue], 0, filter[kFilterSaturation], wide ? 12 : 8};
+  }
+  if (filter[kFilterGamma] != kNeutralGamma) {
+    stages.gamma = pick(gamma_);
+    stages.gammaValue.value = filter[kFilterGamma];
+  }
+  if (filter[kFilterContrast] != 0) {
+    stages.contrast = pick(contrast_);
+    stages.contrastValue.value = filter[kFilterContrast];
+  }
+  // Sharpening reads a copy of the frame: without a work copy of the
+  // output's format it cannot run.
+  if (filter[kFilterSharpness] != 0 && work != nullptr && work->Pixels() != nullptr &&
+      work->Stride() == output.Stride() && work->Height() == output.Height()) {
+    stages.sharpen = pick(sharpen_);
+    stages.sharpenValue.value = filter[kFilterSharpness];
+  }
+  if (filter[kFilterBrightness] != 0) {
+    stages.brightness = pick(brightness_);
+    stages.brightnessValue.value = filter[kFilterBrightness];
+  }
+
+  const int32_t height = output.Height();
+  int32_t band = bandRows_;
+  if (band < 0) band = static_cast<int32_t>(std::max<int64_t>(2, kBandBytes / output.Stride()));
+  if (band == 0 || band >= height) band = height;
+  band = std::max(2, band & ~1);
+  const int32_t bayerMode = filter[kFilterBayerMode];
+
+  // Every stage but the sharpening works pixel by pixel, so a band may pass
+  // all of them before the next band starts. Sharpening reads two rows past
+  // its band in the copy, so it trails one band behind the copy.
+  int32_t previousTop = 0;
+  for (int32_t top = 0; top < height; top += band) {
+    const int32_t end = std::min(height, top + band);
+    if (mosaic != nullptr) DemosaicInnerRows(bayer_, output, *mosaic, bayerMode, gains, top, end);
+    const KernelRect rows = MemoryRows(output, top, end);
+    if (stages.hueSaturation) InPlace(output, stages.hueSaturation, rows, &stages.hue);
+    if (stages.gamma) InPlace(output, stages.gamma, rows, &stages.gammaValue);
+    if (stages.contrast) InPlace(output, stages.contrast, rows, &stages.contrastValue);
+    if (stages.sharpen == nullptr) {
+      if (stages.brightness) InPlace(output, stages.brightness, rows, &stages.brightnessValue);
+      continue;
+    }
+    const size_t offset = static_cast<size_t>(top) * static_cast<size_t>(output.Stride());
+    std::memcpy(work->Pixels() + offset, output.Pixels() + offset,
+                static_cast<size_t>(end - top) * static_cast<size_t>(output.Stride()));
+    if (top > 0) SharpenAndBrighten(output, *work, stages, previousTop, top);
+    previousTop = top;
+  }
+  if (stages.sharpen) SharpenAndBrighten(output, *work, stages, previousTop, height);
+}
+
+void ConversionPipeline::SharpenAndBrighten(FrameBitmap& output, FrameBitmap& work,
+                                            ToneStages& stages, int32_t first, int32_t end) const {
+  // The kernel leaves two rows at either edge of its rectangle alone and
+  // reads two rows around the rest: the margins make it write exactly
+  // first .. end - 1, as over the whole frame.
+  const KernelRect around =
+      MemoryRows(output, std::max(first - 2, 0), std::min(end + 2, output.Height()));
+  output.ApplyKernel(stages.sharpen, work, &around, around.left, around.top, &stages.sharpenValue,
+                     nullptr);
+  if (stages.brightness)
+    InPlace(output, stages.brightness, MemoryRows(output, first, end), &stages.brightnessValue);
+}
+
+}  // namespace zirvo

@@ -1,0 +1,120 @@
+// ConversionPipeline: turns one raw frame into the output image of its colour
+// mode, stage by stage, and reports what it measured on the way.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "convert/auto_iris.h"
+#include "convert/bayer_stage.h"
+#include "convert/processor.h"
+#include "convert/table_map.h"
+#include "display/kernel.h"
+#include "settings/settings_records.h"
+
+namespace zirvo {
+
+class FrameBitmap;
+
+// Colour-mode codes, as the camera keeps them.
+enum ColorModeCode : int32_t {
+  kColorMode8 = 0,
+  kColorMode16 = 1,
+  kColorMode24 = 2,
+  kColorMode32 = 3,
+  kColorMode48 = 4,
+  kColorMode64 = 5,
+};
+
+// Filter entries only the dialogs and the pipeline use: the white-balance
+// "Once" markers and the gray-gain measurement counter (1 once, -1 every frame).
+inline constexpr int kFilterWhiteBalanceOnceFirst = 26;
+inline constexpr int kFilterWhiteBalanceOnceSecond = 27;
+inline constexpr int kFilterGrayGainCounter = 29;
+
+// The camera's bitmaps, borrowed for one frame. Which are used depends on the
+// colour mode; the work copy has the output bitmap's format (sharpening).
+struct ConversionBitmaps {
+  FrameBitmap* raw8 = nullptr;
+  FrameBitmap* raw16 = nullptr;
+  FrameBitmap* colour24 = nullptr;
+  FrameBitmap* colour32 = nullptr;
+  FrameBitmap* colour48 = nullptr;
+  FrameBitmap* colour64 = nullptr;
+  FrameBitmap* work = nullptr;
+};
+
+// One consistent set of the values a frame is converted with.
+struct FrameSettings {
+  FilterSettings filter;
+  int32_t colorMode = kColorMode8;  // the mode the bitmaps were prepared for
+  int32_t autoIris = 0;
+};
+
+// What a frame measured. The camera stores each group only where its stored
+// values are still those of the frame's FrameSettings.
+struct FrameMeasurements {
+  AutoIrisOutcome autoIris;
+
+  bool whiteBalanceMeasured = false;
+  BayerGains whiteBalance;            // each at most 400
+  bool whiteBalanceOnceDone = false;  // clear BayerGainAuto and both markers
+
+  bool grayGainsMeasured = false;
+  std::array<int32_t, 4> grayGains{};  // R, G1, G2, B
+  int32_t grayGainCounter = 0;         // the counter after this frame
+};
+
+// The raw and output bitmap of a colour mode (the output is the raw bitmap
+// itself in modes 8 and 16); null for a code outside 0..5.
+FrameBitmap* RawBitmapFor(const ConversionBitmaps& bitmaps, int32_t colorMode);
+FrameBitmap* OutputBitmapFor(const ConversionBitmaps& bitmaps, int32_t colorMode);
+
+class ConversionPipeline {
+ public:
+  // Chooses every kernel's variant once from the processor's features.
+  explicit ConversionPipeline(const ProcessorInfo& processor);
+
+  // Converts the frame in `bitmaps` under `settings`: automatic exposure
+  // (through `exposure`, may be null), hot pixels, gray filter or Bayer stage,
+  // then hue/saturation, gamma, contrast, sharpness and brightness. Allocates
+  // nothing; a frame whose bitmaps do not fit together is left as it is.
+  FrameMeasurements Convert(const ConversionBitmaps& bitmaps, const FrameSettings& settings,
+                            ExposureControl* exposure) const;
+
+  // Rows per band of the per-pixel stages (even, at least 2); 0 runs every
+  // stage over the whole frame. The bytes are the same either way.
+  void SetBandRows(int32_t rows) { bandRows_ = rows; }
+
+ private:
+  struct ToneStages;
+
+  void CorrectHotPixels(FrameBitmap& raw, const FilterSettings& filter) const;
+  void RunGrayFilter(FrameBitmap& raw, const FilterSettings& filter,
+                     FrameMeasurements& measured) const;
+  void RunGrayFromColour(FrameBitmap* colour24, FrameBitmap& raw, const FilterSettings& filter,
+                         FrameMeasurements& measured) const;
+  void MeasureBayerGains(const FrameBitmap& raw, const FilterSettings& filter, BayerGains& gains,
+                         FrameMeasurements& measured) const;
+  // The filters after the Bayer stage, band by band; with `mosaic` the
+  // interior of each band is demosaiced from it first.
+  void FilterOutput(FrameBitmap& output, const FrameBitmap* mosaic, FrameBitmap* work,
+                    int32_t mode, const FilterSettings& filter, const BayerGains& gains) const;
+  void SharpenAndBrighten(FrameBitmap& output, FrameBitmap& work, ToneStages& stages,
+                          int32_t first, int32_t end) const;
+
+  BayerKernels bayer_;
+  RectangleKernel hotPixels_;
+  RectangleKernel grayGainMeasure_;
+  RectangleKernel grayFilter_;
+  RectangleKernel bgrToGray_;
+  RectangleKernel hueSaturation8_;
+  RectangleKernel hueSaturation16_;
+  ToneKernels gamma_;
+  ToneKernels contrast_;
+  ToneKernels sharpen_;
+  ToneKernels brightness_;
+  int32_t bandRows_ = -1;  // -1: chosen by the output's stride
+};
+
+}  // namespace zirvo
