@@ -24,6 +24,7 @@
 #include "support/sim_fixture.h"
 #include "support/temporary_config.h"
 #include "ZirvoSdk_USB3_7730QX.h"
+#include "zirvo_port.h"
 
 // Last: Xlib's macros would clash with the names above.
 #include <X11/Xlib.h>
@@ -414,6 +415,59 @@ TEST_F(DialogFrontEndTest, ExportedAnalogDialogProgramsTheCameraAndCancelTakesIt
   EXPECT_TRUE(script.Finished());
   EXPECT_EQ(Zirvo_GetGlobalGain(handle, nullptr), before);
   EXPECT_EQ(Zirvo_GetLastError(handle), 0);
+  EXPECT_EQ(Zirvo_Release(handle), 1);
+}
+
+// Whether a frame message arrives within `milliseconds`; older ones are dropped first.
+bool FrameArrives(HWND window, int milliseconds) {
+  ZirvoPortMessage message;
+  while (ZirvoPort_GetMessage(window, &message, 0) == 1) {
+  }
+  for (int waited = 0; waited < milliseconds; waited += 10)
+    while (ZirvoPort_GetMessage(window, &message, 10) == 1)
+      if (message.message == WM_CAMERA_FRAME && message.wParam != 0) return true;
+  return false;
+}
+
+TEST_F(DialogFrontEndTest, CameraDialogStopsStreamingWhileOpenAndStartsItAgain) {
+  test::TemporaryConfig config;
+  testing::SimulatedCameraOnDrive simulated;
+  const int handle = Zirvo_Initialize(nullptr);
+  ASSERT_NE(handle, 0);
+  ASSERT_EQ(Zirvo_SetColorMode(handle, 8), 1);
+  HWND messages = ZirvoPort_CreateMessageWindow();
+  std::vector<unsigned char> buffer(4384 * 3288);
+  ASSERT_EQ(Zirvo_CallBackPreview(handle, messages, buffer.data(), static_cast<int>(buffer.size()), 0), 1);
+  ASSERT_TRUE(FrameArrives(messages, 5000));
+  // Cancel: the colour mode set above stays, and the buffer fits its frames.
+  Script script({WaitForDialog(), Check([&] { EXPECT_FALSE(FrameArrives(messages, 300)); }), Click("control-2")});
+  EXPECT_EQ(Zirvo_SetCameraDlg(handle, nullptr), 1);
+  EXPECT_TRUE(script.Finished());
+  EXPECT_TRUE(FrameArrives(messages, 5000));
+  EXPECT_EQ(Zirvo_StopPreview(handle), 1);
+  EXPECT_EQ(Zirvo_Release(handle), 1);
+  ZirvoPort_DestroyWindow(messages);
+}
+
+TEST_F(DialogFrontEndTest, CameraDialogOkHandsTheChosenFormatToTheCamera) {
+  test::TemporaryConfig config;
+  testing::SimulatedCameraOnDrive simulated;
+  const int handle = Zirvo_Initialize(nullptr);
+  ASSERT_NE(handle, 0);
+  ASSERT_EQ(Zirvo_GetColorMode(handle), 24);
+  Script script({WaitForDialog(),
+                 [this] {
+                   gtk_combo_box_set_active(GTK_COMBO_BOX(FindNamed(dialog_, "control-1009")), 1);  // 12 bit
+                   gtk_entry_set_text(GTK_ENTRY(FindNamed(dialog_, "control-1045")), "33");
+                   return true;
+                 },
+                 Check([&] { EXPECT_EQ(Zirvo_GetColorMode(handle), 24); }),  // the copy only, until OK
+                 Click("control-1")});
+  EXPECT_EQ(Zirvo_SetCameraDlg(handle, nullptr), 1);
+  EXPECT_TRUE(script.Finished());
+  EXPECT_EQ(Zirvo_GetColorMode(handle), 12);
+  EXPECT_EQ(Zirvo_GetWaitTime(handle), 33);
+  EXPECT_EQ(config.Stored("", "Color"), 1);
   EXPECT_EQ(Zirvo_Release(handle), 1);
 }
 
