@@ -182,8 +182,8 @@ ZIRVO_API int ZIRVO_CALL Zirvo_GetImage(int handle, void* buffer, int size, int 
 ZIRVO_API int ZIRVO_CALL Zirvo_SaveImage(int handle, const char* fileName, int format);
 ZIRVO_API int ZIRVO_CALL Zirvo_SaveImageW(int handle, const wchar_t* fileName, int format);
 
-/* Format and windows. None of these needs the camera itself, except the
-   capture and preview windows. */
+/* Format and windows. Only the capture and preview windows need the camera
+   itself. */
 /* The capture window's width (EH) and height (EV), before sub-sampling. */
 ZIRVO_API int ZIRVO_CALL Zirvo_Width(int handle);
 ZIRVO_API int ZIRVO_CALL Zirvo_Height(int handle);
@@ -199,6 +199,7 @@ ZIRVO_API int ZIRVO_CALL Zirvo_SetWaitTime(int handle, int milliseconds);
 ZIRVO_API int ZIRVO_CALL Zirvo_GetWaitTime(int handle);
 /* Clock setting 0 to 5 (error 9 otherwise); stored and saved only. */
 ZIRVO_API int ZIRVO_CALL Zirvo_SetHalfClock(int handle, int value);
+/* The stored clock setting; 0 for an unknown handle. */
 ZIRVO_API int ZIRVO_CALL Zirvo_GetHalfClock(int handle);
 /* The capture window of the first stored size preset whose width and height
    are these (error 4 when none is). A preset outside the sensor records error
@@ -237,6 +238,7 @@ ZIRVO_API int ZIRVO_CALL Zirvo_GetMirrorV(int handle);
 /* Mirrors each frame horizontally (1) or not (0); every call also flips the
    column phase of the Bayer mode. */
 ZIRVO_API int ZIRVO_CALL Zirvo_SetMirrorH(int handle, int flag);
+/* Whether frames are mirrored horizontally. */
 ZIRVO_API int ZIRVO_CALL Zirvo_GetMirrorH(int handle);
 /* Automatic exposure: 0 off, 1 by exposure time, 2 by gain (error 9 otherwise). */
 ZIRVO_API int ZIRVO_CALL Zirvo_SetAutoIris(int handle, int mode);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks that the DLL imports system DLLs only, that its export table is the
-# module-definition file, and that the module-definition file lists exactly the
-# Zirvo_ functions the core defines.
+# module-definition file with one entry point per body ("Alias = Body" shares
+# the body's), and that the module-definition file lists exactly the Zirvo_
+# functions the core defines (aliases are defined there at their body's address).
 # Usage: scripts/check-dll.sh <cross build directory>
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -43,10 +44,15 @@ comm -13 "$work/def-names" "$work/dll-names" >"$work/extra"
 report "exported but not in $def" "$work/extra"
 comm -23 "$work/def-names" "$work/dll-names" >"$work/missing"
 report "in $def but not exported" "$work/missing"
-comm -13 "$work/def-bodies" "$work/core-defined" >"$work/unlisted"
+comm -13 "$work/def-names" "$work/core-defined" >"$work/unlisted"
 report "defined in the core but not in $def" "$work/unlisted"
-comm -23 "$work/def-bodies" "$work/core-defined" >"$work/undefined"
+cat "$work/def-names" "$work/def-bodies" | sort -u | comm -23 - "$work/core-defined" >"$work/undefined"
 report "in $def but not defined in the core" "$work/undefined"
+bodies=$(wc -l <"$work/def-bodies")
+if [[ $entry_points -ne $bodies ]]; then
+  echo "check-dll: $entry_points entry points for $bodies bodies in $def" >&2
+  status=1
+fi
 
 # A static runtime leaves no lib*.dll (libstdc++, libgcc, winpthread) to ship.
 "$tools-objdump" -p "$dll" | awk '/DLL Name:/ {print $3}' | grep -i '^lib' >"$work/runtime" || true

@@ -1,8 +1,17 @@
-# Image encoders for still images. A build without one of them (the Windows
-# cross build finds none in Debian) saves that format as a failure.
+# Image encoders for still images. A build without one of them saves that
+# format as a failure. The Windows build finds them as static libraries
+# (scripts/build-windows-deps.sh), so libtiff's own needs are named here.
 find_package(JPEG)
 find_package(PNG)
 find_package(TIFF)
+if(TIFF_FOUND)
+  target_link_libraries(zirvo_core PUBLIC TIFF::TIFF)
+  target_compile_definitions(zirvo_core PUBLIC ZIRVO_HAVE_TIFF=1)
+  if(CMAKE_CROSSCOMPILING)
+    find_package(ZLIB REQUIRED)
+    target_link_libraries(zirvo_core PUBLIC $<$<TARGET_EXISTS:JPEG::JPEG>:JPEG::JPEG> ZLIB::ZLIB)
+  endif()
+endif()
 if(JPEG_FOUND)
   target_link_libraries(zirvo_core PUBLIC JPEG::JPEG)
   target_compile_definitions(zirvo_core PUBLIC ZIRVO_HAVE_JPEG=1)
@@ -11,11 +20,7 @@ if(PNG_FOUND)
   target_link_libraries(zirvo_core PUBLIC PNG::PNG)
   target_compile_definitions(zirvo_core PUBLIC ZIRVO_HAVE_PNG=1)
 endif()
-if(TIFF_FOUND)
-  target_link_libraries(zirvo_core PUBLIC TIFF::TIFF)
-  target_compile_definitions(zirvo_core PUBLIC ZIRVO_HAVE_TIFF=1)
-endif()
-if(NOT CMAKE_CROSSCOMPILING AND NOT (JPEG_FOUND AND PNG_FOUND AND TIFF_FOUND))
+if(NOT (JPEG_FOUND AND PNG_FOUND AND TIFF_FOUND))
   message(WARNING "libjpeg, libpng or libtiff missing: those still-image formats will fail "
-                  "(scripts/install-deps.sh installs them)")
+                  "(scripts/install-deps.sh, or scripts/build-windows-deps.sh for Windows)")
 endif()

@@ -48,6 +48,7 @@ class AviRecorder {
   // the file is finished and the recording goes on in the next follow-on
   // file. 0, or kRecordWriteError when a write failed: the recording is then
   // already finished with the frames written whole, and further appends fail.
+  // Without a recording, or without data, kRecordWriteError and nothing else.
   int append(const uint8_t* frameData);
 
   // Writes the index, patches the headers with the frame count and

@@ -82,7 +82,7 @@ bool ReplacementFile::create(const char* target) {
 
 bool ReplacementFile::commit() {
   if (temporary_.empty()) return false;
-  if (!platform::ReplaceFile(temporary_.c_str(), target_.c_str())) {
+  if (!platform::RenameReplacing(temporary_.c_str(), target_.c_str())) {
     discard();
     return false;
   }

@@ -47,7 +47,7 @@ class File {
 std::unique_ptr<File> OpenFileForWriting(const char* name, FileCreation creation);
 
 // Renames `from` over `to`, replacing an existing `to` in one step.
-bool ReplaceFile(const char* from, const char* to);
+bool RenameReplacing(const char* from, const char* to);
 bool RemoveFile(const char* name);
 bool FileExists(const char* name);
 // Size in bytes, or -1 when the file cannot be examined.

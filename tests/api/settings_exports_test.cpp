@@ -101,12 +101,6 @@ TEST_F(SettingsExportsTest, StoredFilterValuesTakeTheirRangeEdgesAndRefuseOneBey
   }
 }
 
-TEST_F(SettingsExportsTest, BrightnessOneBeyondItsRangeRecordsError9) {
-  Open();
-  EXPECT_EQ(Zirvo_SetBrightness(handle_, 256), 0);
-  EXPECT_EQ(Zirvo_GetLastError(handle_), 9);
-}
-
 using NamedSetter = int (*)(int, int);
 using NamedGetter = int (*)(int, int*);
 struct NamedPair {
@@ -363,7 +357,8 @@ TEST_F(SettingsExportsTest, WindowBeyondTheSensorIsKeptButRefusedAndNotProgramme
                  {0, 4385, 0, 800},  {0, 1000, 0, 3289}, {4385, 0, 0, 800},  {0, 1000, 3289, 0},
                  {INT_MAX, INT_MAX, 0, 800}};
   for (const auto& window : invalid) {
-    SCOPED_TRACE(::testing::Message() << window.left << " " << window.width << " " << window.top << " " << window.height);
+    SCOPED_TRACE(::testing::Message() << window.left << " " << window.width << " " << window.top << " "
+                                      << window.height);
     EXPECT_EQ(Zirvo_SetCaptureWindowEx(handle_, 11, window.left, window.width, 12, window.top, window.height), 0);
     EXPECT_EQ(Errors(), std::vector<int>{7});
     EXPECT_EQ(Window(), (CameraSizeSettings{11, 12, window.width, window.height, window.left, window.top, 0}));

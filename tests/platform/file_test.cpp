@@ -81,15 +81,15 @@ TEST_F(FileTest, CallsAfterCloseFail) {
   EXPECT_FALSE(file->Close());
 }
 
-TEST_F(FileTest, ReplaceRenamesOverAnExistingFileAndRemoveDeletes) {
+TEST_F(FileTest, RenameReplacingTakesTheNameOfAnExistingFileAndRemoveDeletes) {
   const std::string from = folder_.File("new");
   const std::string to = folder_.File("target");
   WriteFileBytes(from, Bytes("new"));
   WriteFileBytes(to, Bytes("old"));
-  ASSERT_TRUE(ReplaceFile(from.c_str(), to.c_str()));
+  ASSERT_TRUE(RenameReplacing(from.c_str(), to.c_str()));
   EXPECT_EQ(ReadFileBytes(to), Bytes("new"));
   EXPECT_FALSE(FileExists(from.c_str()));
-  EXPECT_FALSE(ReplaceFile(from.c_str(), to.c_str()));
+  EXPECT_FALSE(RenameReplacing(from.c_str(), to.c_str()));
   EXPECT_TRUE(FlushFileByName(to.c_str()));
   EXPECT_TRUE(RemoveFile(to.c_str()));
   EXPECT_FALSE(FileExists(to.c_str()));

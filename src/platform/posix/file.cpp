@@ -83,7 +83,7 @@ std::unique_ptr<File> OpenFileForWriting(const char* name, FileCreation creation
   return std::make_unique<File>(std::move(handle));
 }
 
-bool ReplaceFile(const char* from, const char* to) { return ::rename(from, to) == 0; }
+bool RenameReplacing(const char* from, const char* to) { return ::rename(from, to) == 0; }
 
 bool RemoveFile(const char* name) { return ::unlink(name) == 0; }
 

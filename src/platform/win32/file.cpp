@@ -76,7 +76,7 @@ std::unique_ptr<File> OpenFileForWriting(const char* name, FileCreation creation
   return std::make_unique<File>(std::move(handle));
 }
 
-bool ReplaceFile(const char* from, const char* to) {
+bool RenameReplacing(const char* from, const char* to) {
   return ::MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
