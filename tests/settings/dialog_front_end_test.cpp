@@ -4,6 +4,7 @@
 #include "settings/dialogs/dialog_front_end.h"
 
 #include <gtest/gtest.h>
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -468,6 +469,30 @@ TEST_F(DialogFrontEndTest, CameraDialogOkHandsTheChosenFormatToTheCamera) {
   EXPECT_EQ(Zirvo_GetColorMode(handle), 12);
   EXPECT_EQ(Zirvo_GetWaitTime(handle), 33);
   EXPECT_EQ(config.Stored("", "Color"), 1);
+  EXPECT_EQ(Zirvo_Release(handle), 1);
+}
+
+TEST_F(DialogFrontEndTest, DialogBelongsToTheApplicationsWindow) {
+  test::TemporaryConfig config;
+  testing::SimulatedCameraOnDrive simulated;
+  const int handle = Zirvo_Initialize(nullptr);
+  ASSERT_NE(handle, 0);
+  const Window application =
+      XCreateSimpleWindow(x_, DefaultRootWindow(x_), 10, 10, 200, 100, 0, 0, WhitePixel(x_, DefaultScreen(x_)));
+  XMapWindow(x_, application);
+  XSync(x_, False);
+  HWND parent = ZirvoPort_WrapX11Window(application);
+  ASSERT_NE(parent, nullptr);
+  Script script({WaitForDialog(), Check([&] {
+                   Window owner = 0;
+                   const Window dialog = gdk_x11_window_get_xid(gtk_widget_get_window(dialog_));
+                   EXPECT_NE(XGetTransientForHint(x_, dialog, &owner), 0);
+                   EXPECT_EQ(owner, application);
+                 }),
+                 Click("control-2")});
+  EXPECT_EQ(Zirvo_SetImageDlg(handle, parent), 1);
+  EXPECT_TRUE(script.Finished());
+  XDestroyWindow(x_, application);
   EXPECT_EQ(Zirvo_Release(handle), 1);
 }
 
