@@ -26,7 +26,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 
 build build/tsan -DCMAKE_BUILD_TYPE=Debug -DZIRVO_SANITIZE=thread -DZIRVO_BUILD_BENCH=OFF -DZIRVO_BUILD_TOOLS=OFF
 # The subsystems that run threads; the pixel kernels run single-threaded.
-threaded='^(platform|device|sim|instance|api|settings|output)$'
+threaded='^(platform|device|display|sim|instance|api|settings|output)$'
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build/tsan -j "$jobs" -L "$threaded" --output-on-failure --no-tests=error
 

@@ -243,18 +243,22 @@ bool RunCallbackPreview(int handle, int seconds) {
   return frames > 0 && failures == 0;
 }
 
+// Uncompressed frames are large: the clip is recorded at a quarter of the
+// window's width and height (sub-sample mode 2).
 bool RecordClip(int handle, const std::filesystem::path& path, int milliseconds, std::vector<SavedFile>& saved) {
-  if (Zirvo_SetColorMode(handle, 24) != 1) return false;
+  if (Zirvo_SetColorMode(handle, 24) != 1 || Zirvo_SetSubSample(handle, 2) != 1) return false;
   if (Zirvo_Record(handle, path.string().c_str(), unsigned(milliseconds), 1) != 1) {
     std::fprintf(stderr, "recording failed (%s)\n", ErrorText(handle).c_str());
     return false;
   }
-  std::printf("recording       : %d ms\n", milliseconds);
+  std::printf("recording       : %d ms, 24-bit colour, %d x %d (sub-sampled by 4)\n", milliseconds,
+              Zirvo_Width(handle) / 4, Zirvo_Height(handle) / 4);
   // The recording ends by itself after its duration; some slack for the
   // first frame to arrive.
   ZirvoPort_Sleep(uint32_t(milliseconds) + 1500);
   Zirvo_StopPreview(handle);
   Zirvo_Close(handle);
+  Zirvo_SetSubSample(handle, 0);
   saved.push_back({path, "AVI recording"});
   return true;
 }

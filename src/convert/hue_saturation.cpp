@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "convert/processor.h"
 #include "convert/table_map.h"
 
 namespace zirvo {
@@ -201,10 +202,17 @@ int HueSaturationBgr16Avx512Vbmi(uint8_t* destination, const uint8_t* source, co
   return HueSaturationBgr16(destination, source, rect, destinationX, destinationY, destinationStep,
                             sourceStep, destinationStride, sourceStride, parameter, extra);
 }
+int HueSaturationBgr8Avx2(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int destinationX,
+                          int destinationY, int destinationStep, int sourceStep, int destinationStride,
+                          int sourceStride, void* parameter, void* extra) {
+  return HueSaturationBgr8(destination, source, rect, destinationX, destinationY, destinationStep, sourceStep,
+                           destinationStride, sourceStride, parameter, extra);
+}
 #endif
 
 RectangleKernel SelectHueSaturationBgr8(uint32_t usableFeatures) {
-  return HasAvx512Vbmi(usableFeatures) ? HueSaturationBgr8Avx512Vbmi : HueSaturationBgr8;
+  if (HasAvx512Vbmi(usableFeatures)) return HueSaturationBgr8Avx512Vbmi;
+  return (usableFeatures & kFeatureAvx2) != 0 ? HueSaturationBgr8Avx2 : HueSaturationBgr8;
 }
 
 RectangleKernel SelectHueSaturationBgr16(uint32_t usableFeatures) {

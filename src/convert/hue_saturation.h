@@ -47,6 +47,11 @@ int HueSaturationBgr8(uint8_t* destination, const uint8_t* source, const KernelR
 int HueSaturationBgr16(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int destinationX,
                        int destinationY, int destinationStep, int sourceStep, int destinationStride,
                        int sourceStride, void* parameter, void* extra);
+// The same bytes, eight pixels at a time; other pixel steps, and a
+// destination overlapping its source within a row, go the scalar way.
+int HueSaturationBgr8Avx2(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int destinationX,
+                          int destinationY, int destinationStep, int sourceStep, int destinationStride,
+                          int sourceStride, void* parameter, void* extra);
 int HueSaturationBgr8Avx512Vbmi(uint8_t* destination, const uint8_t* source, const KernelRect& rect,
                                 int destinationX, int destinationY, int destinationStep, int sourceStep,
                                 int destinationStride, int sourceStride, void* parameter, void* extra);

@@ -12,6 +12,7 @@
 #include "convert/hue_saturation.h"
 #include "convert/parameter_blocks.h"
 #include "convert/sharpen.h"
+#include "convert/table_map.h"
 #include "display/frame_bitmap.h"
 
 namespace zirvo {
@@ -20,9 +21,11 @@ namespace {
 constexpr int32_t kHotPixelThreshold = 30;
 constexpr int32_t kNeutralGrayGain = 128;
 constexpr int32_t kNeutralGamma = 100;
-// Bytes of output per band: the band and its work copy stay in the cache
-// between the stages.
-constexpr int64_t kBandBytes = 256 * 1024;
+// Bytes of output per band: the band and its work copy stay in a core's
+// second-level cache between the stages. At least kMinimumBandRows rows, as
+// the 16-bit kernels build tables of up to 4096 entries on every call.
+constexpr int64_t kBandBytes = 128 * 1024;
+constexpr int32_t kMinimumBandRows = 16;
 
 int BitsOfOutput(int32_t colorMode) {
   constexpr int kBits[] = {8, 16, 24, 32, 48, 64};
@@ -57,6 +60,26 @@ BayerGains GainsOf(const FilterSettings& filter) {
   return BayerGains{filter[kFilterGainRed], filter[kFilterGainGreen], filter[kFilterGainBlue]};
 }
 
+struct ComposedTable {
+  uint8_t table[256];
+  int channels;
+  ByteTablePass pass;
+};
+
+// A rectangle kernel mapping each sample through a ComposedTable.
+int MapComposedTable(uint8_t* destination, const uint8_t* source, const KernelRect& rect,
+                     int destinationX, int destinationY, int destinationStep, int sourceStep,
+                     int destinationStride, int sourceStride, void* parameter, void*) {
+  const auto& composed = *static_cast<const ComposedTable*>(parameter);
+  return RunByteTablePass(MakePixelWalk(destination, source, rect, destinationX, destinationY,
+                                        destinationStep, sourceStep, destinationStride, sourceStride),
+                          composed.channels, composed.table, composed.pass);
+}
+
+void ComposeWith(uint8_t (&composed)[256], const uint8_t* table) {
+  for (uint8_t& value : composed) value = table[value];
+}
+
 }  // namespace
 
 // The filters after the Bayer stage, each only where its setting is away
@@ -64,6 +87,11 @@ BayerGains GainsOf(const FilterSettings& filter) {
 struct ConversionPipeline::ToneStages {
   RectangleKernel hueSaturation = nullptr;
   HueBlock hue{};
+  // 8-bit samples: gamma, contrast and (without sharpening between them)
+  // brightness are each a table of the sample alone, so one table made of
+  // them in their order does all of them in one pass.
+  RectangleKernel composed = nullptr;
+  ComposedTable composedTable{};
   RectangleKernel gamma = nullptr;
   ValueBlock gammaValue{};
   RectangleKernel contrast = nullptr;
@@ -104,6 +132,7 @@ ConversionPipeline::ConversionPipeline(const ProcessorInfo& processor) {
   contrast_ = SelectContrastKernels(usable);
   sharpen_ = SelectSharpenKernels(usable);
   brightness_ = SelectBrightnessKernels(usable);
+  byteTablePass_ = SelectByteTablePass(usable);
 }
 
 FrameMeasurements ConversionPipeline::Convert(const ConversionBitmaps& bitmaps,
@@ -217,11 +246,16 @@ void ConversionPipeline::FilterOutput(FrameBitmap& output, const FrameBitmap* mo
     stages.brightnessValue.value = filter[kFilterBrightness];
   }
 
+  if (!wide) ComposeTables(stages, colour ? 3 : 1);
+
   const int32_t height = output.Height();
+  const bool anyStage = stages.hueSaturation || stages.composed || stages.gamma || stages.contrast ||
+                        stages.sharpen || stages.brightness;
   int32_t band = bandRows_;
-  if (band < 0) band = static_cast<int32_t>(std::max<int64_t>(2, kBandBytes / output.Stride()));
-  if (band == 0 || band >= height) band = height;
-  band = std::max(2, band & ~1);
+  if (!anyStage) band = 0;  // nothing to keep in the cache between stages
+  if (band < 0) band = static_cast<int32_t>(std::max<int64_t>(kMinimumBandRows, kBandBytes / output.Stride()));
+  // Bands start on even rows, where the Bayer phase of the whole frame is.
+  band = band == 0 || band >= height ? height : std::max(2, band & ~1);
   const int32_t bayerMode = filter[kFilterBayerMode];
 
   // Every stage but the sharpening works pixel by pixel, so a band may pass
@@ -233,6 +267,7 @@ void ConversionPipeline::FilterOutput(FrameBitmap& output, const FrameBitmap* mo
     if (mosaic != nullptr) DemosaicInnerRows(bayer_, output, *mosaic, bayerMode, gains, top, end);
     const KernelRect rows = MemoryRows(output, top, end);
     if (stages.hueSaturation) InPlace(output, stages.hueSaturation, rows, &stages.hue);
+    if (stages.composed) InPlace(output, stages.composed, rows, &stages.composedTable);
     if (stages.gamma) InPlace(output, stages.gamma, rows, &stages.gammaValue);
     if (stages.contrast) InPlace(output, stages.contrast, rows, &stages.contrastValue);
     if (stages.sharpen == nullptr) {
@@ -246,6 +281,34 @@ void ConversionPipeline::FilterOutput(FrameBitmap& output, const FrameBitmap* mo
     previousTop = top;
   }
   if (stages.sharpen) SharpenAndBrighten(output, *work, stages, previousTop, height);
+}
+
+void ConversionPipeline::ComposeTables(ToneStages& stages, int channels) const {
+  uint8_t(&composed)[256] = stages.composedTable.table;
+  for (int value = 0; value < 256; ++value) composed[value] = static_cast<uint8_t>(value);
+  uint8_t table[256];
+  bool any = false;
+  if (stages.gamma) {
+    ComposeWith(composed, GammaTable8(stages.gammaValue.value));
+    stages.gamma = nullptr;
+    any = true;
+  }
+  if (stages.contrast) {
+    BuildContrastTable8(stages.contrastValue.value, table);
+    ComposeWith(composed, table);
+    stages.contrast = nullptr;
+    any = true;
+  }
+  if (stages.brightness && !stages.sharpen) {
+    BuildBrightnessTable8(stages.brightnessValue.value, table);
+    ComposeWith(composed, table);
+    stages.brightness = nullptr;
+    any = true;
+  }
+  if (!any) return;
+  stages.composed = MapComposedTable;
+  stages.composedTable.channels = channels;
+  stages.composedTable.pass = byteTablePass_;
 }
 
 void ConversionPipeline::SharpenAndBrighten(FrameBitmap& output, FrameBitmap& work,

@@ -82,8 +82,9 @@ class ConversionPipeline {
   FrameMeasurements Convert(const ConversionBitmaps& bitmaps, const FrameSettings& settings,
                             ExposureControl* exposure) const;
 
-  // Rows per band of the per-pixel stages (even, at least 2); 0 runs every
-  // stage over the whole frame. The bytes are the same either way.
+  // Rows per band of the per-pixel stages (odd counts are rounded down, at
+  // least 2); 0 runs every stage over the whole frame; -1, the default, sizes
+  // bands to the cache. The bytes are the same whichever is chosen.
   void SetBandRows(int32_t rows) { bandRows_ = rows; }
 
  private:
@@ -102,19 +103,22 @@ class ConversionPipeline {
                     int32_t mode, const FilterSettings& filter, const BayerGains& gains) const;
   void SharpenAndBrighten(FrameBitmap& output, FrameBitmap& work, ToneStages& stages,
                           int32_t first, int32_t end) const;
+  // 8-bit samples: the per-sample table stages folded into one table.
+  void ComposeTables(ToneStages& stages, int channels) const;
 
   BayerKernels bayer_;
-  RectangleKernel hotPixels_;
-  RectangleKernel grayGainMeasure_;
-  RectangleKernel grayFilter_;
-  RectangleKernel bgrToGray_;
-  RectangleKernel hueSaturation8_;
-  RectangleKernel hueSaturation16_;
+  RectangleKernel hotPixels_ = nullptr;
+  RectangleKernel grayGainMeasure_ = nullptr;
+  RectangleKernel grayFilter_ = nullptr;
+  RectangleKernel bgrToGray_ = nullptr;
+  RectangleKernel hueSaturation8_ = nullptr;
+  RectangleKernel hueSaturation16_ = nullptr;
   ToneKernels gamma_;
   ToneKernels contrast_;
   ToneKernels sharpen_;
   ToneKernels brightness_;
-  int32_t bandRows_ = -1;  // -1: chosen by the output's stride
+  ByteTablePass byteTablePass_ = nullptr;
+  int32_t bandRows_ = -1;
 };
 
 }  // namespace zirvo

@@ -109,6 +109,7 @@ int Model7730Device::ReadRegister16(int address, uint16_t* value) {
 }
 
 int Model7730Device::WriteSensorRegister(int address, int value) {
+  std::lock_guard programming(programmingMutex_);
   if (!IsVerifiedChip() || !verification_) return WriteRegister16(address, value);
   for (int attempt = 0; attempt < kVerifyAttempts; ++attempt) {
     WriteRegister16(address, value);
@@ -121,12 +122,14 @@ int Model7730Device::WriteSensorRegister(int address, int value) {
 }
 
 int Model7730Device::ReadSensorRegister(int address, uint16_t* value) {
+  std::lock_guard programming(programmingMutex_);
   return IsVerifiedChip() ? ReadRegister16(address, value) : 0;
 }
 
 // --- Sensor programming ---------------------------------------------------
 
 int Model7730Device::SetCaptureWindow(int x, int y, int width, int height, int mode) {
+  std::lock_guard programming(programmingMutex_);
   PauseScope pause(*this);
   if (pause.Refused()) return kCommandFailed;
   if (x < 0 || y < 0 || width < 4 || height < 3) return 1;
@@ -175,6 +178,7 @@ int Model7730Device::SetMirrorH(int) { return 0; }
 int Model7730Device::GetMirrorH() { return 0; }
 
 int Model7730Device::SetMirrorV(int flag) {
+  std::lock_guard programming(programmingMutex_);
   PauseScope pause(*this);
   if (pause.Refused()) return kCommandFailed;
   const int value = flag != 0 ? (readModeCache_ | kFlipBit) : (readModeCache_ & ~kFlipBit);
@@ -187,6 +191,7 @@ int Model7730Device::SetMirrorV(int flag) {
 }
 
 int Model7730Device::GetMirrorV() {
+  std::lock_guard programming(programmingMutex_);
   verticalFlip_ = (readModeCache_ & kFlipBit) ? 1 : 0;
   return verticalFlip_;
 }
@@ -197,6 +202,7 @@ int Model7730Device::ChannelGainSlot(int address) {
 }
 
 int Model7730Device::SetChannelGain(int address, int value) {
+  std::lock_guard programming(programmingMutex_);
   const int slot = ChannelGainSlot(address);
   if (slot < 0) return 0;
   PauseScope pause(*this);
@@ -207,6 +213,7 @@ int Model7730Device::SetChannelGain(int address, int value) {
 }
 
 int Model7730Device::GetChannelGain(int address, uint16_t* value) {
+  std::lock_guard programming(programmingMutex_);
   const int slot = ChannelGainSlot(address);
   if (slot < 0 || channelGainCaches_[slot] == -1) return 0;
   if (value) *value = uint16_t(channelGainCaches_[slot] & ~kGainEnableBit);
@@ -214,6 +221,7 @@ int Model7730Device::GetChannelGain(int address, uint16_t* value) {
 }
 
 int Model7730Device::SetGlobalGain(int value) {
+  std::lock_guard programming(programmingMutex_);
   PauseScope pause(*this);
   if (pause.Refused()) return 0;
   const int clamped = std::min(value & 0xFFFF, kMaxGain);
@@ -221,9 +229,13 @@ int Model7730Device::SetGlobalGain(int value) {
   return WriteSensorRegister(kGlobalGainRegister, clamped | kGainEnableBit);
 }
 
-int Model7730Device::GetGlobalGain() { return globalGainCache_ == -1 ? 0 : (globalGainCache_ & 0xFFFF); }
+int Model7730Device::GetGlobalGain() {
+  std::lock_guard programming(programmingMutex_);
+  return globalGainCache_ == -1 ? 0 : (globalGainCache_ & 0xFFFF);
+}
 
 int Model7730Device::SetExposure(int value) {
+  std::lock_guard programming(programmingMutex_);
   PauseScope pause(*this);
   if (pause.Refused()) return 0;
   const int exposure = (value == 0 ? 1 : value) & 0xFFFF;
@@ -232,6 +244,7 @@ int Model7730Device::SetExposure(int value) {
 }
 
 int Model7730Device::GetExposure(int* value) {
+  std::lock_guard programming(programmingMutex_);
   if (exposureCache_ == -1) return 0;
   if (value) *value = exposureCache_;
   return 1;
@@ -240,6 +253,7 @@ int Model7730Device::GetExposure(int* value) {
 // --- Transfer -------------------------------------------------------------
 
 int Model7730Device::StartStreaming() {
+  std::lock_guard programming(programmingMutex_);
   const int result = DiskCameraDevice::StartStreaming();
   if (!IsVerifiedChip()) {
     SetGlobalGain(globalGainCache_ & 0xFFFF);

@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "device/disk_camera_device.h"
 
@@ -52,7 +53,12 @@ class Model7730Device : public DiskCameraDevice {
 
   // Written by Open on the application thread, read by the transfer thread.
   std::atomic<uint16_t> chipId_{0};
-  // The rest: application thread only.
+  // Automatic exposure programs gain and exposure from the capture thread
+  // while the application's thread programs the sensor: one programming
+  // operation at a time, so a two-block register write is never split and
+  // the caches below stay consistent. Recursive: operations build on each other.
+  std::recursive_mutex programmingMutex_;
+  // The rest: guarded by programmingMutex_.
   bool verification_ = false;
   int readModeCache_ = 0x41;
   int globalGainCache_ = -1;

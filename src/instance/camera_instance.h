@@ -139,6 +139,18 @@ class CameraInstance {
   void RefreshFilterSheet();
   void RefreshExposureBoxes();
 
+  // Frame conversion (frame_conversion.cpp).
+  // PrepareConversion: call from the preparation of acquisition once the raw
+  // and output bitmaps of `colorMode` have their size, in place of making the
+  // work copy there: it makes the work copy in the output bitmap's format and
+  // chooses the kernels. 0 when that fails (the caller records error 5).
+  // ConvertFrame: call once per frame after the rows were repacked and
+  // mirrored (capture thread, snapshot), never from two threads at once;
+  // converts in the colour mode of the last PrepareConversion, runs automatic
+  // exposure, stores what the frame measured and refreshes open dialogs.
+  int PrepareConversion(int colorMode);
+  void ConvertFrame();
+
   // Settings operations (settings_operations.cpp). Results are the exports':
   // 1 or 0 for the setters, the value for the getters.
   int SetFilterValue(int id, int value);
@@ -176,17 +188,6 @@ class CameraInstance {
   // its frames anew when they differ. Wraps around.
   uint32_t CaptureWindowGeneration() const { return captureWindowGeneration_.load(); }
   platform::WindowHandle PreviewParent() const { return previewParent_; }
-  // Frame conversion (frame_conversion.cpp).
-  // PrepareConversion: call from the preparation of acquisition once the raw
-  // and output bitmaps of `colorMode` have their size, in place of making the
-  // work copy there: it makes the work copy in the output bitmap's format and
-  // chooses the kernels. 0 when that fails (the caller records error 5).
-  // ConvertFrame: call once per frame after the rows were repacked and
-  // mirrored (capture thread, snapshot), never from two threads at once;
-  // converts in the colour mode of the last PrepareConversion, runs automatic
-  // exposure, stores what the frame measured and refreshes open dialogs.
-  int PrepareConversion(int colorMode);
-  void ConvertFrame();
 
   // Property dialogs (dialog_operations.cpp), modal on the caller's thread:
   // 1 once closed; 0 with error 1 (no device) or 4 (no dialog can be shown).

@@ -1,5 +1,7 @@
 // CameraInstance's per-frame conversion: one consistent copy of the settings,
 // the pipeline over the camera's bitmaps, the write-back of what it measured.
+#include "instance/frame_conversion.h"
+
 #include <new>
 
 #include "device/model7730_device.h"
@@ -53,11 +55,10 @@ bool SameAnalogGains(const AnalogSettings& a, const AnalogSettings& b) {
          a.colorGainGreen2 == b.colorGainGreen2;
 }
 
-// Stores a frame's measurements, each group only where the stored values are
-// still those the frame was converted with: a value a caller or a dialog set
-// meanwhile is newer than the measurement and stays.
-void StoreMeasurements(InstanceSettings& stored, const InstanceSettings& used,
-                       const FrameMeasurements& measured) {
+}  // namespace
+
+void StoreFrameMeasurements(InstanceSettings& stored, const InstanceSettings& used,
+                            const FrameMeasurements& measured) {
   FilterSettings& filter = stored.filter;
   if (measured.whiteBalanceMeasured && SameGains(filter, used.filter)) {
     filter[kFilterGainRed] = measured.whiteBalance.red;
@@ -90,8 +91,6 @@ void StoreMeasurements(InstanceSettings& stored, const InstanceSettings& used,
   if (iris.change == AutoIrisOutcome::Change::Exposure && analog.exposure == used.analog.exposure)
     analog.exposure = iris.value;
 }
-
-}  // namespace
 
 int CameraInstance::PrepareConversion(int colorMode) {
   FrameBitmap* output = OutputBitmapFor(
@@ -130,7 +129,7 @@ void CameraInstance::ConvertFrame() {
                              measured.whiteBalanceOnceDone;
   const bool exposureChanged = measured.autoIris.change != AutoIrisOutcome::Change::None;
   if (filterChanged || exposureChanged)
-    settings_.Update([&](InstanceSettings& stored) { StoreMeasurements(stored, used, measured); });
+    settings_.Update([&](InstanceSettings& stored) { StoreFrameMeasurements(stored, used, measured); });
   if (measured.whiteBalanceMeasured || measured.grayGainsMeasured) RefreshFilterSheet();
   if (exposureChanged) RefreshExposureBoxes();
 }

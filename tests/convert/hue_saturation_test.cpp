@@ -24,6 +24,7 @@ constexpr uint32_t kAllFeatures = kFeatureAvx2 | kFeatureAvx512 | kFeatureAvx512
 
 std::vector<RectangleKernel> EightBitVariants() {
   std::vector<RectangleKernel> variants{HueSaturationBgr8};
+  if (__builtin_cpu_supports("avx2")) variants.push_back(SelectHueSaturationBgr8(kFeatureAvx2));
   if (__builtin_cpu_supports("avx512vbmi")) variants.push_back(SelectHueSaturationBgr8(kAllFeatures));
   return variants;
 }
@@ -182,6 +183,30 @@ TEST_F(HueSaturationKernelTest, EightBitVectorVariantEqualsScalarOnEveryColour) 
         ASSERT_EQ(RunKernel(vector, actual, colours, {0, 0, 65536, 1}, 0, 0, &block), 1);
         ASSERT_EQ(actual.bytes, scalar.bytes) << "hue " << setting.hue << " saturation "
                                               << setting.saturation << " red " << red << " step " << step;
+      }
+    }
+  }
+}
+
+TEST_F(HueSaturationKernelTest, EightBitAvx2VariantEqualsScalarOnEveryColour) {
+  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2";
+  const RectangleKernel vector = SelectHueSaturationBgr8(kFeatureAvx2);
+  ASSERT_NE(vector, HueSaturationBgr8);
+  // Lightness 40 takes the gathered lightness tables instead of the plain
+  // ones. Two settings see every colour, the others every seventh red.
+  const HueBlock blocks[] = {{-200, 0, 150, 8}, {5, 40, 90, 8}, {128, 0, 0, 8}, {77, 0, -255, 8}, {360, 0, 255, 8}};
+  for (int step : {3, 4}) {
+    for (const HueBlock& setting : blocks) {
+      const int redStep = &setting - blocks < 2 ? 1 : 7;
+      for (int red = 0; red < 256; red += redStep) {
+        const TestImage colours = EveryBlueAndGreen(step, red);
+        TestImage scalar = colours;
+        TestImage inPlace = colours;
+        HueBlock block = setting;
+        ASSERT_EQ(RunKernel(HueSaturationBgr8, scalar, colours, {0, 0, 65536, 1}, 0, 0, &block), 1);
+        ASSERT_EQ(RunKernel(vector, inPlace, inPlace, {0, 0, 65536, 1}, 0, 0, &block), 1);
+        ASSERT_EQ(inPlace.bytes, scalar.bytes) << "hue " << setting.hue << " saturation "
+                                               << setting.saturation << " red " << red << " step " << step;
       }
     }
   }

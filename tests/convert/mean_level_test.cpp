@@ -55,5 +55,29 @@ TEST(MeanLevel16, AddressesRowsByTheStride) {
   EXPECT_EQ(test::RunInPlace(&MeanLevel16, image, image.Whole()), 10);
 }
 
+// Rows long enough for the 16-sample blocks, with tails of every length and
+// rectangles that start at odd columns.
+TEST(MeanLevel, MatchesAPlainSumOverAnyWidth) {
+  for (const auto& [width, height] : test::KernelTestSizes()) {
+    for (int bytes : {1, 2}) {
+      TestImage image = bytes == 1 ? test::RandomImage(width, height, 1, 7u + static_cast<uint32_t>(width))
+                                   : test::RandomImage16(width, height, 1, 9u + static_cast<uint32_t>(width));
+      for (const KernelRect& rect : {image.Whole(), KernelRect{width / 3, height / 4, width, height}}) {
+        uint64_t sum = 0;
+        for (int32_t row = rect.top; row < rect.bottom; ++row) {
+          for (int32_t column = rect.left; column < rect.right; ++column) {
+            const uint8_t* at = image.At(row, column);
+            sum += bytes == 1 ? at[0] : ((at[0] | at[1] << 8) >> 2) & 0xFF;
+          }
+        }
+        const uint64_t count = static_cast<uint64_t>(rect.Width()) * rect.Height();
+        const int expected = count == 0 ? 0 : static_cast<int>(sum / count);
+        EXPECT_EQ(test::RunInPlace(bytes == 1 ? &MeanLevel8 : &MeanLevel16, image, rect), expected)
+            << width << " x " << height << ", " << bytes << " byte(s), left " << rect.left;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace zirvo

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -389,6 +391,59 @@ TEST_F(Model7730DeviceTest, GlobalGainCachesTheValueWithoutEnableBit) {
   EXPECT_EQ(device_->GetGlobalGain(), 100);
   device_->SetGlobalGain(500);
   EXPECT_EQ(device_->GetGlobalGain(), 125);
+}
+
+TEST_F(Model7730DeviceTest, GainAndExposureFromTwoThreadsKeepTheirRegisterWritesWhole) {
+  // Automatic exposure writes from the capture thread while the caller's
+  // thread writes too: each address block must be followed by its own value.
+  Open();
+  std::atomic<int> ready{0};
+  auto together = [&ready] {
+    ready.fetch_add(1);
+    while (ready.load() < 2) std::this_thread::yield();
+  };
+  std::thread gains([&] {
+    together();
+    int seen = 0;
+    for (int i = 0; i < 150; ++i) {
+      device_->SetGlobalGain(1 + i % 100);
+      device_->GetExposure(&seen);
+    }
+  });
+  together();
+  for (int i = 0; i < 150; ++i) {
+    device_->SetExposure(1000 + i);
+    device_->GetGlobalGain();
+  }
+  gains.join();
+  EXPECT_EQ(device_->GetGlobalGain(), 50);
+  int exposure = 0;
+  ASSERT_EQ(device_->GetExposure(&exposure), 1);
+  EXPECT_EQ(exposure, 1149);
+  int address = -1, gainWrites = 0, exposureWrites = 0;
+  for (const std::vector<int>& header : CommandHeaders(camera_)) {
+    if (header[0] != 0x20) continue;
+    const int word = header[2] << 8 | header[3];
+    if (header[1] == 0x00) {
+      ASSERT_EQ(address, -1) << "two address blocks in a row";
+      address = word;
+      continue;
+    }
+    if (address == 0x305E) {
+      EXPECT_GE(word & 0xFFF, 1);
+      EXPECT_LE(word & 0xFFF, 100);
+      ++gainWrites;
+    } else if (address == 0x0202) {
+      EXPECT_GE(word, 1000);
+      EXPECT_LE(word, 1149);
+      ++exposureWrites;
+    }
+    address = -1;
+  }
+  EXPECT_EQ(gainWrites, 150);
+  EXPECT_EQ(exposureWrites, 150);
+  EXPECT_EQ(Register(0x305E), 0x1000 | 50);
+  EXPECT_EQ(Register(0x0202), 1149);
 }
 
 TEST_F(Model7730DeviceTest, ExposureOfZeroBecomesOne) {

@@ -728,6 +728,48 @@ TEST_F(PreviewWindowOnScreen, ChildWindowShowsTheStretchedChartInsideTheApplicat
   preview_.DrawFrame(2, bitmaps_.View());
 }
 
+// Two cameras, two capture threads, two windows: each shows its own picture.
+TEST_F(PreviewWindowOnScreen, TwoCaptureThreadsDrawIntoTheirOwnWindowsAtOnce) {
+  const int32_t width = 200, height = 150;
+  Bitmaps first, second;
+  first.Prepare(2, width, height);
+  second.Prepare(0, width, height);
+  FillChart(first.bgr24);
+  FillOutput(0, second.raw8);
+  PreviewWindow other;
+  Window parent = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 600, 400, 0, 0, 0);
+  XMapWindow(display_, parent);
+  XSync(display_, False);
+  PreviewPlacement placement;
+  placement.parent = platform::WrapX11Window(parent);
+  placement.left = 0;
+  placement.right = width;
+  placement.bottom = height;
+  ASSERT_EQ(preview_.Create(&first, placement), 1);
+  placement.left = 300;
+  ASSERT_EQ(other.Create(&second, placement), 1);
+  std::thread one([&] {
+    for (int frame = 0; frame < 30; ++frame) preview_.DrawFrame(2, first.View());
+  });
+  std::thread two([&] {
+    for (int frame = 0; frame < 30; ++frame) other.DrawFrame(0, second.View());
+  });
+  one.join();
+  two.join();
+  std::vector<uint32_t> screen = Screenshot(0, 0, 600, 400);
+  int wrong = 0;
+  for (int32_t row = 0; row < height; ++row) {
+    for (int32_t column = 0; column < width; ++column) {
+      if (screen[row * 600 + column] != ChartPixel(row, column, width, height)) ++wrong;
+      if (screen[row * 600 + 300 + column] != ShownPixel(0, row, column)) ++wrong;
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+  other.Destroy();
+  XDestroyWindow(display_, parent);
+  XSync(display_, False);
+}
+
 TEST_F(PreviewWindowOnScreen, CloseFromTheWindowManagerStopsTheDrawing) {
   bitmaps_.Prepare(0, 64, 32);
   PreviewPlacement placement;

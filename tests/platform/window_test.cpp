@@ -167,6 +167,9 @@ TEST_F(WindowTest, CopyIsClippedToTheClientAreaAndLeavesTheRestAlone) {
   std::vector<uint32_t> shown = Read(small);
   ASSERT_EQ(shown.size(), 6u);
   EXPECT_EQ(shown[2 * 2 + 1], 0x020100u | 21u);
+  // Siblings at one place overlap on a desktop.
+  context.reset();
+  DestroyDisplayWindow(small);
 
   Picture tiny(1, 1, 32);
   tiny.pixels[0] = 9;
@@ -180,6 +183,14 @@ TEST_F(WindowTest, CopyIsClippedToTheClientAreaAndLeavesTheRestAlone) {
   EXPECT_EQ(shown[0], 0x070809u);
   EXPECT_EQ(shown[1], 0u);
   EXPECT_EQ(shown[5], 0u);
+
+  // A smaller frame after a larger one leaves the rest of the larger showing.
+  ASSERT_TRUE(CopyToWindow(*wideContext, *large.context, RowPlacement::kTurnedOver));
+  ASSERT_TRUE(CopyToWindow(*wideContext, *tiny.context, RowPlacement::kAsStored));
+  shown = Read(wide);
+  EXPECT_EQ(shown[0], 0x070809u);
+  EXPECT_EQ(shown[1], 0x020100u | 1u);
+  EXPECT_EQ(shown[5], 0x020100u | 12u);
 }
 
 TEST_F(WindowTest, SixteenBitSurfacesAndEmptyContextsAreNotShown) {

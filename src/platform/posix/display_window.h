@@ -34,9 +34,18 @@ class DisplayWindow {
 // Surfaces the windows can show: 8 bits through the colour table, 24 and 32.
 bool IsPresentable(const SurfaceView& source);
 
-// `count` pixels of the picture row that `placement` puts at window row
-// `row`, as blue | green << 8 | red << 16.
-void PictureRowToBgrx(const SurfaceView& source, RowPlacement placement, int32_t row,
-                      int32_t count, uint32_t* out);
+// The memory row of `source` that `placement` puts at window row `row`.
+const uint8_t* PictureRow(const SurfaceView& source, RowPlacement placement, int32_t row);
+
+// `count` pixels of one row at `bitsPerPixel` (8 through `colors`, 24 or 32)
+// as blue | green << 8 | red << 16.
+void RowToBgrx(int bitsPerPixel, const ColorEntry* colors, const uint8_t* in, int32_t count,
+               uint32_t* out);
+
+// `count` pixels of the picture row that `placement` puts at window row `row`.
+inline void PictureRowToBgrx(const SurfaceView& source, RowPlacement placement, int32_t row,
+                             int32_t count, uint32_t* out) {
+  RowToBgrx(source.bitsPerPixel, source.colors, PictureRow(source, placement, row), count, out);
+}
 
 }  // namespace zirvo::platform

@@ -22,12 +22,13 @@ namespace {
 constexpr uint32_t kVisibleStyle = 0x10000000;  // WS_VISIBLE
 
 // A window with no desktop behind it: its client area is a picture in
-// memory, black until something is drawn, as the class background is.
+// memory, black until something is drawn, as the class background is. The
+// last frame is kept in its own format, rows from the top, and turned into
+// 32-bit pixels only when someone looks: drawing costs one copy.
 class OffscreenWindow final : public DisplayWindow {
  public:
   OffscreenWindow(int32_t x, int32_t y, int32_t width, int32_t height)
-      : x_(x), y_(y), width_(std::max(0, width)), height_(std::max(0, height)),
-        pixels_(Area(width_, height_), 0) {}
+      : x_(x), y_(y), width_(std::max(0, width)), height_(std::max(0, height)) {}
 
   bool Show(bool shown) override {
     std::lock_guard lock(mutex_);
@@ -59,7 +60,8 @@ class OffscreenWindow final : public DisplayWindow {
     std::lock_guard lock(mutex_);
     width_ = width;
     height_ = height;
-    pixels_.assign(Area(width, height), 0);
+    pixels_.clear();
+    pending_.width = pending_.height = 0;
     return true;
   }
   bool Present(const SurfaceView& source, RowPlacement placement) override {
@@ -67,14 +69,24 @@ class OffscreenWindow final : public DisplayWindow {
     if (closed_) return false;
     int32_t width = std::min(width_, source.width);
     int32_t height = std::min(height_, source.height);
+    // A smaller frame leaves the rest of the earlier one showing.
+    if (width < pending_.width || height < pending_.height) Flatten();
+    size_t rowBytes = static_cast<size_t>(width) * static_cast<size_t>(source.bitsPerPixel / 8);
+    pending_.bits = source.bitsPerPixel;
+    pending_.width = width;
+    pending_.height = height;
+    pending_.rowBytes = rowBytes;
+    pending_.rows.resize(rowBytes * static_cast<size_t>(height));
+    if (source.bitsPerPixel == 8) std::copy(source.colors, source.colors + 256, pending_.colors);
     for (int32_t row = 0; row < height; ++row) {
-      PictureRowToBgrx(source, placement, row, width,
-                       pixels_.data() + static_cast<size_t>(row) * static_cast<size_t>(width_));
+      std::memcpy(pending_.rows.data() + rowBytes * static_cast<size_t>(row),
+                  PictureRow(source, placement, row), rowBytes);
     }
     return true;
   }
   bool Read(std::vector<uint32_t>* pixels, int32_t* width, int32_t* height) override {
     std::lock_guard lock(mutex_);
+    Flatten();
     *pixels = pixels_;
     *width = width_;
     *height = height_;
@@ -86,6 +98,26 @@ class OffscreenWindow final : public DisplayWindow {
     return static_cast<size_t>(width) * static_cast<size_t>(height);
   }
 
+  void Flatten() {
+    if (pixels_.empty()) pixels_.assign(Area(width_, height_), 0);
+    for (int32_t row = 0; row < pending_.height; ++row) {
+      RowToBgrx(pending_.bits, pending_.colors,
+                pending_.rows.data() + pending_.rowBytes * static_cast<size_t>(row), pending_.width,
+                pixels_.data() + static_cast<size_t>(row) * static_cast<size_t>(width_));
+    }
+    pending_.width = pending_.height = 0;
+  }
+
+  // The last frame drawn, not yet in `pixels_`.
+  struct Frame {
+    int bits = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    size_t rowBytes = 0;
+    std::vector<uint8_t> rows;
+    ColorEntry colors[256] = {};
+  };
+
   std::mutex mutex_;  // the application's thread and the capture thread
   int32_t x_;
   int32_t y_;
@@ -93,7 +125,8 @@ class OffscreenWindow final : public DisplayWindow {
   int32_t height_;
   bool shown_ = false;
   bool closed_ = false;
-  std::vector<uint32_t> pixels_;  // rows from the top
+  std::vector<uint32_t> pixels_;  // rows from the top; made at the first look
+  Frame pending_;
 };
 
 // What a handle names: a window of ours, or an application's X11 window.
@@ -213,29 +246,44 @@ bool IsPresentable(const SurfaceView& source) {
   return depth && source.pixels != nullptr && source.width > 0 && source.height > 0;
 }
 
-void PictureRowToBgrx(const SurfaceView& source, RowPlacement placement, int32_t row,
-                      int32_t count, uint32_t* out) {
+const uint8_t* PictureRow(const SurfaceView& source, RowPlacement placement, int32_t row) {
   // A bottom-up surface as stored shows its last memory row at the top.
   bool memoryOrder = (placement == RowPlacement::kTurnedOver) != source.topDown;
   int32_t memoryRow = memoryOrder ? row : source.height - 1 - row;
-  const uint8_t* in = source.pixels + static_cast<size_t>(memoryRow) * static_cast<size_t>(source.stride);
-  switch (source.bitsPerPixel) {
-    case 8:
-      for (int32_t i = 0; i < count; ++i) {
-        const ColorEntry& entry = source.colors[in[i]];
-        out[i] = entry.blue | (uint32_t{entry.green} << 8) | (uint32_t{entry.red} << 16);
+  return source.pixels + static_cast<size_t>(memoryRow) * static_cast<size_t>(source.stride);
+}
+
+void RowToBgrx(int bitsPerPixel, const ColorEntry* colors, const uint8_t* in, int32_t count,
+               uint32_t* out) {
+  switch (bitsPerPixel) {
+    case 8: {
+      uint32_t table[256];
+      for (int i = 0; i < 256; ++i) {
+        const ColorEntry& entry = colors[i];
+        table[i] = entry.blue | (uint32_t{entry.green} << 8) | (uint32_t{entry.red} << 16);
       }
+      for (int32_t i = 0; i < count; ++i) out[i] = table[in[i]];
       break;
-    case 24:
-      for (int32_t i = 0; i < count; ++i) {
+    }
+    case 24: {
+      // Four bytes at a time but for the last pixel, which may end the row.
+      int32_t i = 0;
+      for (; i + 1 < count; ++i) {
+        uint32_t pixel;
+        std::memcpy(&pixel, in + 3 * i, 4);
+        out[i] = pixel & 0xFFFFFFu;
+      }
+      if (i < count) {
         const uint8_t* pixel = in + 3 * i;
         out[i] = pixel[0] | (uint32_t{pixel[1]} << 8) | (uint32_t{pixel[2]} << 16);
       }
       break;
+    }
     default:
       for (int32_t i = 0; i < count; ++i) {
-        const uint8_t* pixel = in + 4 * i;
-        out[i] = pixel[0] | (uint32_t{pixel[1]} << 8) | (uint32_t{pixel[2]} << 16);
+        uint32_t pixel;
+        std::memcpy(&pixel, in + 4 * i, 4);
+        out[i] = pixel & 0xFFFFFFu;
       }
       break;
   }

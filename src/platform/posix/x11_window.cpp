@@ -451,37 +451,37 @@ class X11Window final : public DisplayWindow {
         !shm_.ShmQueryExtension(display_)) {
       return false;
     }
-    XShmSegmentInfo segment{};
+    // The image keeps a pointer to the segment record: it must be the member.
+    segment_ = XShmSegmentInfo{};
     XImage* image = shm_.ShmCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap,
-                                        nullptr, &segment, static_cast<unsigned>(width),
+                                        nullptr, &segment_, static_cast<unsigned>(width),
                                         static_cast<unsigned>(height));
     if (image == nullptr) return false;
     size_t bytes = static_cast<size_t>(image->bytes_per_line) * static_cast<size_t>(height);
-    segment.shmid = ::shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-    if (segment.shmid < 0) {
+    segment_.shmid = ::shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (segment_.shmid < 0) {
       XDestroyImage(image);
       return false;
     }
-    void* address = ::shmat(segment.shmid, nullptr, 0);
+    void* address = ::shmat(segment_.shmid, nullptr, 0);
     if (address == reinterpret_cast<void*>(-1)) {
-      ::shmctl(segment.shmid, IPC_RMID, nullptr);
+      ::shmctl(segment_.shmid, IPC_RMID, nullptr);
       XDestroyImage(image);
       return false;
     }
-    segment.shmaddr = image->data = static_cast<char*>(address);
-    segment.readOnly = False;
+    segment_.shmaddr = image->data = static_cast<char*>(address);
+    segment_.readOnly = False;
     lastErrorCode = 0;
-    bool attached = shm_.ShmAttach(display_, &segment) != 0;
+    bool attached = shm_.ShmAttach(display_, &segment_) != 0;
     x_.Sync(display_, False);
     // Gone from the system as soon as both sides have let go of it.
-    ::shmctl(segment.shmid, IPC_RMID, nullptr);
+    ::shmctl(segment_.shmid, IPC_RMID, nullptr);
     if (!attached || lastErrorCode != 0) {
       ::shmdt(address);
       XDestroyImage(image);
       shmLoaded_ = false;  // no second try on this connection
       return false;
     }
-    segment_ = segment;
     image_ = image;
     sharedMemory_ = true;
     return true;
