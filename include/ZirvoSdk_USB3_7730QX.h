@@ -333,6 +333,17 @@ ZIRVO_API int ZIRVO_CALL Zirvo_SetIOPort(int handle, int flags, int reserved1, i
    two arguments are ignored. */
 ZIRVO_API int ZIRVO_CALL Zirvo_GetIOPort(int handle, unsigned char* out, int reserved1, int reserved2);
 
+/* Property dialogs, modal on the calling thread, in Japanese when the system
+   language is Japanese, else in English; `parent` owns the dialog (may be
+   null). 1 once the dialog has closed, whatever the user chose; 0 with error 1
+   without a camera, and with error 4 when no dialog can be shown (no desktop
+   toolkit or no display). The camera dialog stops acquisition around itself
+   and starts it again afterwards; the filter and analog dialogs act at once
+   and restore the values they changed when cancelled. */
+ZIRVO_API int ZIRVO_CALL Zirvo_SetCameraDlg(int handle, HWND parent);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetImageDlg(int handle, HWND parent);
+ZIRVO_API int ZIRVO_CALL Zirvo_SetAnalogDlg(int handle, HWND parent);
+
 #ifdef __cplusplus
 }
 #endif

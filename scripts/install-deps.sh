@@ -7,7 +7,8 @@ set -euo pipefail
 packages=(cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
           libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev
           libx11-dev libxext-dev xvfb x11-apps
-          ffmpeg imagemagick pngcheck libtiff-tools)
+          ffmpeg imagemagick pngcheck libtiff-tools
+          libgtk-3-dev libxtst-dev fonts-noto-cjk)
 for arg in "$@"; do
   case "$arg" in
     --bench) packages+=(libopencv-dev) ;;

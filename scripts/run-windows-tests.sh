@@ -32,6 +32,12 @@ if [[ -z "${DISPLAY:-}" ]] && command -v Xvfb >/dev/null; then
 fi
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wineboot --init >/dev/null 2>&1
+# The dialogs' Japanese texts: the dialog fonts fall back to the CJK font of
+# the dependency script, as a Japanese Windows falls back to its own.
+for face in Tahoma "MS Shell Dlg" "Microsoft Sans Serif"; do
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" \
+    /t REG_MULTI_SZ /d 'NotoSansCJK-Regular.ttc,Noto Sans CJK JP' /f >/dev/null 2>&1
+done
 wineserver -w
 
 ctest --test-dir "$build" -j "$(nproc)" --output-on-failure

@@ -26,6 +26,7 @@ namespace zirvo {
 
 class FrameBitmap;
 class Model7730Device;
+class SheetBase;
 
 enum AcquisitionMode : int32_t { ModeIdle = 0, ModeStreaming = 1, ModeCapture = 2 };
 
@@ -192,6 +193,12 @@ class CameraInstance {
   uint32_t CaptureWindowGeneration() const { return captureWindowGeneration_.load(); }
   platform::WindowHandle PreviewParent() const { return previewParent_; }
 
+  // Property dialogs (dialog_operations.cpp), modal on the caller's thread:
+  // 1 once closed; 0 with error 1 (no device) or 4 (no dialog can be shown).
+  int SetCameraDlg(platform::WindowHandle parent);
+  int SetImageDlg(platform::WindowHandle parent);
+  int SetAnalogDlg(platform::WindowHandle parent);
+
   void RecordError(int code) { errors_.RecordError(code); }
   int PopError() { return errors_.PopError(); }
 
@@ -266,6 +273,12 @@ class CameraInstance {
   int CreatePreviewWindowForStart();
   void DrawPreview(int colorMode);
   int StartAndRecordFailure(int failureCode);
+
+  // Property dialogs: the camera as the dialogs see it, and a dialog's run.
+  class DialogCameraAdapter;
+  friend class DialogCameraAdapter;
+  int RunRegisteredDialog(SheetBase& dialog, platform::WindowHandle parent);
+  void RestartAcquisition(AcquisitionMode mode);
 
   ProcessorInfo processor_{};
   std::unique_ptr<Model7730Device> device_;

@@ -183,6 +183,8 @@ inline constexpr const char* kBuiltExports[] = {
     "Zirvo_Preview", "Zirvo_CallBackPreview", "Zirvo_Record", "Zirvo_RecordW", "Zirvo_StartPreview",
     "Zirvo_StopPreview", "Zirvo_Capture", "Zirvo_SnapShot", "Zirvo_GetImage", "Zirvo_SaveImage",
     "Zirvo_SaveImageW",
+    // Dialogs
+    "Zirvo_SetCameraDlg", "Zirvo_SetImageDlg", "Zirvo_SetAnalogDlg",
 };
 
 // Catalogue entries of the built names; a built name missing from the
