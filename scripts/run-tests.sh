@@ -7,9 +7,13 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 jobs=$(nproc)
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 build() {  # build <dir> <cmake options...>
   local dir=$1; shift
-  cmake -S . -B "$dir" -DZIRVO_WERROR=ON "$@" >/dev/null
+  cmake -S . -B "$dir" -DZIRVO_WERROR=ON "${launcher[@]}" "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
 }
 
