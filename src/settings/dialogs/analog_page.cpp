@@ -8,7 +8,7 @@ namespace zirvo {
 namespace {
 
 // Tick frequency (maximum − minimum) / 8.
-constexpr SliderRowSpec kRows[] = {
+constexpr SliderRowControls kRows[] = {
     {"&Global Gain", 1013, 1015, 1038, 1, 125, 15},  {"&Color Gain G1", 1018, 1019, 1039, 1, 125, 15},
     {"&Color Gain R", 1020, 1021, 1040, 1, 125, 15}, {"&Color Gain B", 1022, 1023, 1041, 1, 125, 15},
     {"&Color Gain G2", 1024, 1025, 1042, 1, 125, 15}, {"&Exposure", 1026, 1027, 1043, 1, 8191, 1023},
@@ -66,7 +66,7 @@ SliderRow* AnalogPage::RowOf(int id) {
 
 void AnalogPage::OnEditChanged(int id) {
   SliderRow* row = RowOf(id);
-  if (opened_ && row && id == row->Spec().edit) RowEdited(*row);
+  if (opened_ && row && id == row->Controls().edit) RowEdited(*row);
 }
 
 void AnalogPage::RowEdited(SliderRow& row) {
@@ -79,7 +79,7 @@ void AnalogPage::RowEdited(SliderRow& row) {
     // The four colour gains follow the global gain, each as if typed.
     for (int color = 1; color <= 4; ++color) {
       SliderRow& colorRow = rows_[static_cast<std::size_t>(color)];
-      SetText(colorRow.Spec().edit, FormatSigned(value));
+      SetText(colorRow.Controls().edit, FormatSigned(value));
       RowEdited(colorRow);
     }
   } else if (index == kExposure) {
@@ -92,7 +92,7 @@ void AnalogPage::RowEdited(SliderRow& row) {
 
 void AnalogPage::OnTrackbarMoved(int id) {
   SliderRow* row = RowOf(id);
-  if (!row || id != row->Spec().trackbar) return;
+  if (!row || id != row->Controls().trackbar) return;
   row->ShowInEdit(Control(id).position);
   RowEdited(*row);
 }

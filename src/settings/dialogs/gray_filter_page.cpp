@@ -7,13 +7,13 @@ namespace zirvo {
 
 namespace {
 
-constexpr SliderRowSpec kGainRows[] = {
+constexpr SliderRowControls kGainRows[] = {
     {"Red", 2100, 2101, 2102, 0, 400, 32},
     {"Green1", 2103, 2104, 2105, 0, 400, 32},
     {"Green2", 2106, 2107, 2108, 0, 400, 32},
     {"Blue", 2109, 2110, 2111, 0, 400, 32},
 };
-constexpr SliderRowSpec kOffsetRows[] = {
+constexpr SliderRowControls kOffsetRows[] = {
     {"Red", 2112, 2113, 2114, -255, 255, 32},
     {"Green1", 2115, 2116, 2117, -255, 255, 32},
     {"Green2", 2118, 2119, 2120, -255, 255, 32},
@@ -65,7 +65,7 @@ void GrayFilterPage::Store(int entry, int value) {
 
 void GrayFilterPage::OnEditChanged(int id) {
   SliderRow* row = RowOf(id);
-  if (!opened_ || !row || id != row->Spec().edit) return;
+  if (!opened_ || !row || id != row->Controls().edit) return;
   const int value = row->EditValue();
   Store(EntryOf(*row), value);
   row->MoveTrackbar(value);
@@ -73,7 +73,7 @@ void GrayFilterPage::OnEditChanged(int id) {
 
 void GrayFilterPage::OnTrackbarMoved(int id) {
   SliderRow* row = RowOf(id);
-  if (!row || id != row->Spec().trackbar) return;
+  if (!row || id != row->Controls().trackbar) return;
   const int value = Control(id).position;
   row->ShowInEdit(value);
   Store(EntryOf(*row), value);

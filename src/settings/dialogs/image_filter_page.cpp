@@ -7,7 +7,7 @@ namespace zirvo {
 
 namespace {
 
-constexpr SliderRowSpec kRows[] = {
+constexpr SliderRowControls kRows[] = {
     {"&Brightness", 2001, 2002, 2004, -255, 255, 64}, {"&Contrast", 2011, 2012, 2014, -127, 127, 32},
     {"&Hue", 2021, 2022, 2024, -360, 360, 90},        {"&Saturation", 2031, 2032, 2034, -255, 255, 64},
     {"Shar&pness", 2041, 2042, 2044, 0, 30, 4},       {"&R Gain", 2051, 2052, 2054, 0, 400, 32},
@@ -80,7 +80,7 @@ void ImageFilterPage::Store(int entry, int value) {
 
 void ImageFilterPage::OnEditChanged(int id) {
   SliderRow* row = RowOf(id);
-  if (!opened_ || !row || id != row->Spec().edit) return;
+  if (!opened_ || !row || id != row->Controls().edit) return;
   const int value = row->EditValue();
   Store(static_cast<int>(row - rows_.data()), value);
   row->MoveTrackbar(value);
@@ -88,7 +88,7 @@ void ImageFilterPage::OnEditChanged(int id) {
 
 void ImageFilterPage::OnTrackbarMoved(int id) {
   SliderRow* row = RowOf(id);
-  if (!row || id != row->Spec().trackbar) return;
+  if (!row || id != row->Controls().trackbar) return;
   const int value = Control(id).position;
   row->ShowInEdit(value);
   Store(static_cast<int>(row - rows_.data()), value);

@@ -12,28 +12,28 @@ constexpr int kEditX = 192, kEditWidth = 32, kUpDownWidth = 10;
 constexpr int kRowHeight = 12;
 }  // namespace
 
-SliderRow::SliderRow(FormBase& form, const SliderRowSpec& spec, int y) : form_(form), spec_(spec) {
-  form.Add(kNoId, ControlKind::kLabel, {kLabelX, y + 2, kLabelWidth, 8}, spec.label);
-  form.Add(spec.trackbar, ControlKind::kTrackbar, {kTrackbarX, y, kTrackbarWidth, kRowHeight});
-  form.Add(spec.edit, ControlKind::kEdit, {kEditX, y, kEditWidth, kRowHeight});
-  form.Add(spec.upDown, ControlKind::kUpDown, {kEditX + kEditWidth, y, kUpDownWidth, kRowHeight});
+SliderRow::SliderRow(FormBase& form, const SliderRowControls& controls, int y) : form_(form), controls_(controls) {
+  form.Add(kNoId, ControlKind::kLabel, {kLabelX, y + 2, kLabelWidth, 8}, controls.label);
+  form.Add(controls.trackbar, ControlKind::kTrackbar, {kTrackbarX, y, kTrackbarWidth, kRowHeight});
+  form.Add(controls.edit, ControlKind::kEdit, {kEditX, y, kEditWidth, kRowHeight});
+  form.Add(controls.upDown, ControlKind::kUpDown, {kEditX + kEditWidth, y, kUpDownWidth, kRowHeight});
   SetUpRanges();
 }
 
 void SliderRow::SetUpRanges() {
-  for (int id : {spec_.trackbar, spec_.upDown}) {
+  for (int id : {controls_.trackbar, controls_.upDown}) {
     DialogControl& control = form_.Control(id);
-    control.minimum = spec_.minimum;
-    control.maximum = spec_.maximum;
+    control.minimum = controls_.minimum;
+    control.maximum = controls_.maximum;
   }
-  form_.Control(spec_.trackbar).tickFrequency = spec_.tickFrequency;
-  form_.Control(spec_.upDown).buddy = spec_.edit;
+  form_.Control(controls_.trackbar).tickFrequency = controls_.tickFrequency;
+  form_.Control(controls_.upDown).buddy = controls_.edit;
 }
 
 void SliderRow::SetUp(int value, bool enabled) {
   SetUpRanges();
   Show(value);
-  for (int id : {spec_.trackbar, spec_.edit, spec_.upDown}) form_.SetEnabled(id, enabled);
+  for (int id : {controls_.trackbar, controls_.edit, controls_.upDown}) form_.SetEnabled(id, enabled);
 }
 
 void SliderRow::Show(int value) {
@@ -42,14 +42,14 @@ void SliderRow::Show(int value) {
 }
 
 void SliderRow::ShowInEdit(int value) {
-  form_.SetPosition(spec_.upDown, value);
-  form_.SetText(spec_.edit, FormatSigned(value));
+  form_.SetPosition(controls_.upDown, value);
+  form_.SetText(controls_.edit, FormatSigned(value));
 }
 
-void SliderRow::MoveTrackbar(int value) { form_.SetPosition(spec_.trackbar, value); }
+void SliderRow::MoveTrackbar(int value) { form_.SetPosition(controls_.trackbar, value); }
 
-int SliderRow::EditValue() const { return Clamp(ParseDialogNumber(form_.Text(spec_.edit), true)); }
+int SliderRow::EditValue() const { return Clamp(ParseDialogNumber(form_.Text(controls_.edit), true)); }
 
-int SliderRow::Clamp(int value) const { return std::clamp(value, spec_.minimum, spec_.maximum); }
+int SliderRow::Clamp(int value) const { return std::clamp(value, controls_.minimum, controls_.maximum); }
 
 }  // namespace zirvo

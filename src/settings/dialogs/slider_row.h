@@ -7,7 +7,7 @@
 
 namespace zirvo {
 
-struct SliderRowSpec {
+struct SliderRowControls {
   const char* label;
   int trackbar;
   int edit;
@@ -20,10 +20,10 @@ struct SliderRowSpec {
 class SliderRow {
  public:
   // Adds the row's label, trackbar, edit and up-down to `form` on line `y`.
-  SliderRow(FormBase& form, const SliderRowSpec& spec, int y);
+  SliderRow(FormBase& form, const SliderRowControls& controls, int y);
 
-  const SliderRowSpec& Spec() const { return spec_; }
-  bool Owns(int id) const { return id == spec_.trackbar || id == spec_.edit || id == spec_.upDown; }
+  const SliderRowControls& Controls() const { return controls_; }
+  bool Owns(int id) const { return id == controls_.trackbar || id == controls_.edit || id == controls_.upDown; }
 
   // Range, position and tick frequency of the trackbar, range, position and
   // buddy of the up-down, the value in the edit, all three enabled or not.
@@ -40,7 +40,7 @@ class SliderRow {
   void SetUpRanges();
 
   FormBase& form_;
-  SliderRowSpec spec_;
+  SliderRowControls controls_;
 };
 
 }  // namespace zirvo
