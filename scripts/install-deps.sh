@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build dependencies from Debian's packages. Idempotent and quiet
 # when everything is present. Options: --bench adds OpenCV (benchmark
-# comparison only); --windows adds the MinGW-w64 cross compiler and wine.
+# comparison only); --windows adds the MinGW-w64 cross compiler, wine and what
+# unpacks the source packages that scripts/build-windows-deps.sh cross-builds.
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
@@ -12,7 +13,7 @@ packages=(cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenc
 for arg in "$@"; do
   case "$arg" in
     --bench) packages+=(libopencv-dev) ;;
-    --windows) packages+=(g++-mingw-w64-i686-posix mingw-w64-i686-dev wine wine32:i386 xvfb) ;;
+    --windows) packages+=(g++-mingw-w64-i686-posix mingw-w64-i686-dev wine wine32:i386 xvfb dpkg-dev) ;;
     *) echo "install-deps: unknown option $arg" >&2; exit 2 ;;
   esac
 done
