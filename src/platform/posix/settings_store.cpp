@@ -310,19 +310,7 @@ class StoreFile {
   StoreFile(std::string folder, std::string file) : folder_(std::move(folder)), file_(std::move(file)) {}
 
   Loaded Load() const {
-    std::string text;
-    switch (ReadFile(file_, text)) {
-      case ReadResult::Missing:
-        return MissingFile();
-      case ReadResult::Unavailable:
-        return UnavailableFile();
-      case ReadResult::Read:
-        if (std::optional<Document> document = Parse(text))
-          return {Loaded::Kind::Document, std::move(*document)};
-        break;
-      case ReadResult::Damaged:
-        break;
-    }
+    if (std::optional<Loaded> loaded = ReadContent()) return std::move(*loaded);
     // Only under the lock may the file be moved: another writer may just have replaced it.
     Lock lock(*this);
     if (!lock.held()) return UnavailableFile();
@@ -363,7 +351,8 @@ class StoreFile {
     bool held_ = false;
   };
 
-  Loaded LoadLocked() const {
+  // The file as it stands; nothing when it is there but cannot be parsed.
+  std::optional<Loaded> ReadContent() const {
     std::string text;
     switch (ReadFile(file_, text)) {
       case ReadResult::Missing:
@@ -372,11 +361,16 @@ class StoreFile {
         return UnavailableFile();
       case ReadResult::Read:
         if (std::optional<Document> document = Parse(text))
-          return {Loaded::Kind::Document, std::move(*document)};
+          return Loaded{Loaded::Kind::Document, std::move(*document)};
         break;
       case ReadResult::Damaged:
         break;
     }
+    return std::nullopt;
+  }
+
+  Loaded LoadLocked() const {
+    if (std::optional<Loaded> loaded = ReadContent()) return std::move(*loaded);
     return PutAside() ? MissingFile() : UnavailableFile();
   }
 
