@@ -11,25 +11,35 @@ launcher=()
 if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
+# Each step's wall time, so a slow CI run shows where its time went.
+step() { echo "run-tests: $* (${SECONDS} s so far)"; }
 build() {  # build <dir> <cmake options...>
   local dir=$1; shift
   cmake -S . -B "$dir" -DZIRVO_WERROR=ON "${launcher[@]}" "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
 }
 
+step "plain build"
 build build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+step "plain tests"
 ctest --test-dir build/release -j "$jobs" --output-on-failure --no-tests=error
 
+step "AddressSanitizer build"
 build build/asan -DCMAKE_BUILD_TYPE=Debug -DZIRVO_SANITIZE=address -DZIRVO_BUILD_BENCH=OFF -DZIRVO_BUILD_TOOLS=OFF
+step "AddressSanitizer tests"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/asan -j "$jobs" --output-on-failure --no-tests=error
 
+step "ThreadSanitizer build"
 build build/tsan -DCMAKE_BUILD_TYPE=Debug -DZIRVO_SANITIZE=thread -DZIRVO_BUILD_BENCH=OFF -DZIRVO_BUILD_TOOLS=OFF
 # The subsystems that run threads; the pixel kernels run single-threaded.
 threaded='^(platform|device|display|sim|instance|api|settings|output)$'
+step "ThreadSanitizer tests"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build/tsan -j "$jobs" -L "$threaded" --output-on-failure --no-tests=error
 
 if [[ -x scripts/run-windows-tests.sh ]]; then
+  step "Windows build and wine"
   scripts/run-windows-tests.sh
 fi
+step "done"

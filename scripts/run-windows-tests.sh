@@ -5,7 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --windows
+echo "run-windows-tests: image libraries (${SECONDS} s so far)"
 scripts/build-windows-deps.sh
+echo "run-windows-tests: DLL and tests (${SECONDS} s so far)"
 
 build=build/mingw
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake \
@@ -40,4 +42,5 @@ for face in Tahoma "MS Shell Dlg" "Microsoft Sans Serif"; do
 done
 wineserver -w
 
+echo "run-windows-tests: tests under wine (${SECONDS} s so far)"
 ctest --test-dir "$build" -j "$(nproc)" --output-on-failure
