@@ -1,9 +1,9 @@
 // Hue and saturation with AVX2: the steps of TransformPixel on eight 8-bit
-// pixels at a time, one pixel per 32-bit lane, tables read by gathers.
+// pixels at a time, one pixel per 32-bit lane. Gathers are slow on many
+// processors, so the tables that are plain arithmetic are computed instead.
 #include <immintrin.h>
 
 #include <cstdint>
-#include <cstring>
 
 #include "convert/hue_saturation.h"
 #include "convert/table_map.h"
@@ -16,10 +16,11 @@ constexpr int kLanes = 8;
 
 struct HueLanes {
   const int32_t* saturation;
-  const int32_t* reciprocal;
   const int32_t* lightnessSum;
   const int32_t* lightnessCap;
   bool plainLightness;  // lightness 0: the sum is the index, the cap min(k, 511 - k)
+  bool plainSaturation;  // the saturation table is SaturationOf(n, saturationFactor)
+  __m256i saturationFactor;
   __m256i sextants;
   __m256i remainder;
   __m256i masks;        // channel masks of sextants 0..5 (6..11 repeat them)
@@ -33,6 +34,44 @@ bool HasPlainLightness(const SaturationTables& tables) {
     if (tables.lightnessSum[k] != k || tables.lightnessCap[k] != cap) return false;
   }
   return true;
+}
+
+// The saturation table's factor (Saturation + 256) * 256, limited to the span
+// where it still changes an entry: at or below 0 every entry is 0, from
+// 255 * 65536 on every entry past 0 is 255. Inside it n * factor + 0x8000
+// fits 32 unsigned bits for every n up to 255.
+uint32_t SaturationFactorOf(int32_t saturation) {
+  const int64_t factor = (int64_t{saturation} + 256) * 256;
+  return static_cast<uint32_t>(factor < 0 ? 0 : factor > 255 * 65536 ? 255 * 65536 : factor);
+}
+
+uint32_t SaturationOf(uint32_t n, uint32_t factor) {
+  const uint32_t scaled = (n * factor + 0x8000u) >> 16;
+  return scaled < 255 ? scaled : 255;
+}
+
+bool HasPlainSaturation(const SaturationTables& tables, uint32_t factor) {
+  for (uint32_t n = 0; n < 256; ++n) {
+    if (static_cast<uint32_t>(tables.saturation[n]) != SaturationOf(n, factor)) return false;
+  }
+  return true;
+}
+
+// 0xFF0000 / delta for delta 1..255, truncated, from a float division.
+// 0xFF0000 and delta are exact floats and the quotient is rounded once to
+// within half an ulp, at most q * 2^-24 < 1 / delta. A quotient that is not
+// a whole number lies at least 1 / delta below the next one, so rounding
+// never reaches it, and never falls below the whole number beneath (it is
+// a float too): truncation gives the integer quotient. Delta 0 gives a
+// value that only gray pixels see, and they do not use it.
+[[gnu::always_inline]] inline __m256i ReciprocalOf(__m256i delta) {
+  const __m256 quotient = _mm256_div_ps(_mm256_set1_ps(16711680.0f), _mm256_cvtepi32_ps(delta));
+  return _mm256_cvttps_epi32(quotient);
+}
+
+// i * 0x10101 by shifts, which are cheaper than a 32-bit multiply.
+[[gnu::always_inline]] inline __m256i GrayTripleOf(__m256i i) {
+  return _mm256_add_epi32(_mm256_add_epi32(i, _mm256_slli_epi32(i, 8)), _mm256_slli_epi32(i, 16));
 }
 
 // Pixels 0x00RRGGBB in, results 0x00RRGGBB out; every step as TransformPixel takes it.
@@ -65,13 +104,20 @@ bool HasPlainLightness(const SaturationTables& tables) {
     lightnessSum = _mm256_i32gather_epi32(k.lightnessSum, sum, 4);
     cap = _mm256_i32gather_epi32(k.lightnessCap, sum, 4);
   }
-  const __m256i spread = _mm256_min_epi32(_mm256_i32gather_epi32(k.saturation, delta, 4), cap);
+  const __m256i saturated =
+      k.plainSaturation
+          ? _mm256_min_epu32(_mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(delta, k.saturationFactor),
+                                                                _mm256_set1_epi32(0x8000)),
+                                               16),
+                             _mm256_set1_epi32(255))
+          : _mm256_i32gather_epi32(k.saturation, delta, 4);
+  const __m256i spread = _mm256_min_epi32(saturated, cap);
   const __m256i low = _mm256_srai_epi32(_mm256_sub_epi32(lightnessSum, spread), 1);
   const __m256i chroma =
       _mm256_sub_epi32(_mm256_srai_epi32(_mm256_add_epi32(lightnessSum, spread), 1), low);
 
   // Unsigned 32-bit product, as the scalar steps wrap.
-  const __m256i product = _mm256_mullo_epi32(_mm256_i32gather_epi32(k.reciprocal, delta, 4), numerator);
+  const __m256i product = _mm256_mullo_epi32(ReciprocalOf(delta), numerator);
   __m256i position = _mm256_add_epi32(
       _mm256_srli_epi32(_mm256_add_epi32(product, _mm256_set1_epi32(0x8000)), 16), k.remainder);
   sextant = _mm256_add_epi32(sextant, k.sextants);
@@ -81,9 +127,8 @@ bool HasPlainLightness(const SaturationTables& tables) {
   const __m256i beyondFirstTurn = _mm256_cmpgt_epi32(sextant, _mm256_set1_epi32(5));
   sextant = _mm256_sub_epi32(sextant, _mm256_and_si256(beyondFirstTurn, _mm256_set1_epi32(6)));
 
-  const __m256i triple = _mm256_set1_epi32(0x10101);
-  const __m256i grayLow = _mm256_mullo_epi32(low, triple);
-  const __m256i grayChroma = _mm256_mullo_epi32(chroma, triple);
+  const __m256i grayLow = GrayTripleOf(low);
+  const __m256i grayChroma = GrayTripleOf(chroma);
   const __m256i step = _mm256_srai_epi32(
       _mm256_add_epi32(_mm256_mullo_epi32(chroma, position), _mm256_set1_epi32(128)), 8);
   const __m256i coloured = _mm256_add_epi32(
@@ -93,27 +138,26 @@ bool HasPlainLightness(const SaturationTables& tables) {
   return _mm256_blendv_epi8(coloured, grayLow, gray);
 }
 
-// Eight 3-byte pixels: gathered as 4-byte words (the last reads the first
-// byte of the ninth pixel, which the caller guarantees exists), stored as
-// 24 bytes exactly.
+// Eight 3-byte pixels, exactly their 24 bytes: bytes 0..15 into the low
+// half and 8..23 into the high half, then spread to one pixel per lane.
 __m256i LoadPixels3(const uint8_t* source) {
-  const __m256i offsets = _mm256_setr_epi32(0, 3, 6, 9, 12, 15, 18, 21);
-  const __m256i words = _mm256_i32gather_epi32(reinterpret_cast<const int*>(source), offsets, 1);
-  return _mm256_and_si256(words, _mm256_set1_epi32(0xFFFFFF));
+  const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
+  const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 8));
+  const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1,  //
+                                          4, 5, 6, -1, 7, 8, 9, -1, 10, 11, 12, -1, 13, 14, 15, -1);
+  return _mm256_shuffle_epi8(_mm256_inserti128_si256(_mm256_castsi128_si256(first), second, 1), spread);
 }
 
+// Stores exactly 24 bytes: the low half packs pixels 0..3 into bytes 0..11,
+// the high half pixels 4..7 into bytes 4..15, written at 0 and at 8.
 void StorePixels3(uint8_t* destination, __m256i results) {
   const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
-                                        0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+                                        -1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14);
   const __m256i packed = _mm256_shuffle_epi8(results, pack);
   const __m128i first = _mm256_castsi256_si128(packed);
-  const __m128i second = _mm256_extracti128_si256(packed, 1);
+  const __m128i second = _mm_or_si128(_mm256_extracti128_si256(packed, 1), _mm_srli_si128(first, 8));
   _mm_storel_epi64(reinterpret_cast<__m128i*>(destination), first);
-  const uint32_t firstTail = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(first, 8)));
-  std::memcpy(destination + 8, &firstTail, 4);
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(destination + 12), second);
-  const uint32_t secondTail = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(second, 8)));
-  std::memcpy(destination + 20, &secondTail, 4);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + 8), second);
 }
 
 // Eight 4-byte pixels; the destination's fourth bytes stay as they are.
@@ -151,11 +195,13 @@ int HueSaturationBgr8Avx2(uint8_t* destination, const uint8_t* source, const Ker
   const HueRotation rotation = HueRotationOf(block.hue);
   constexpr uint32_t kMask[6] = {0xFF00FF, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF};
   constexpr int32_t kMultiplier[6] = {-1, 256, -65536, 1, -256, 65536};
+  const uint32_t saturationFactor = SaturationFactorOf(block.saturation);
   const HueLanes lanes{tables.saturation,
-                       reinterpret_cast<const int32_t*>(base.reciprocal),
                        tables.lightnessSum,
                        tables.lightnessCap,
                        HasPlainLightness(tables),
+                       HasPlainSaturation(tables, saturationFactor),
+                       _mm256_set1_epi32(static_cast<int>(saturationFactor)),
                        _mm256_set1_epi32(rotation.sextants),
                        _mm256_set1_epi32(rotation.remainder),
                        _mm256_setr_epi32(static_cast<int>(kMask[0]), static_cast<int>(kMask[1]),
@@ -165,8 +211,8 @@ int HueSaturationBgr8Avx2(uint8_t* destination, const uint8_t* source, const Ker
                                          kMultiplier[4], kMultiplier[5], 0, 0)};
   const int step = sourceStep;
   const int32_t width = rect.Width();
-  // A block of 3-byte pixels reads one byte past itself: it needs a ninth pixel.
-  const int32_t blockEnd = step == 3 ? width - kLanes : width - kLanes + 1;
+  // Blocks read and write their own pixels' bytes only.
+  const int32_t blockEnd = width - kLanes + 1;
   for (int32_t y = rect.top; y < rect.bottom; ++y) {
     uint8_t* out = walk.DestinationRow(y);
     const uint8_t* in = walk.SourceRow(y);

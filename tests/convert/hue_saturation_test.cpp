@@ -212,6 +212,24 @@ TEST_F(HueSaturationKernelTest, EightBitAvx2VariantEqualsScalarOnEveryColour) {
   }
 }
 
+// The vector kernel computes the saturation table instead of reading it: at
+// and past the ends of the factor's useful span it must still agree.
+TEST_F(HueSaturationKernelTest, EightBitAvx2VariantEqualsScalarForSaturationOutsideItsRange) {
+  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2";
+  const RectangleKernel vector = SelectHueSaturationBgr8(kFeatureAvx2);
+  for (int32_t saturation : {INT32_MIN, -257, -256, -255, 256, 65023, 65024, 65025, 100000, INT32_MAX}) {
+    for (int red : {0, 1, 100, 254, 255}) {
+      const TestImage colours = EveryBlueAndGreen(3, red);
+      TestImage scalar = colours;
+      TestImage actual = colours;
+      HueBlock block{45, 0, saturation, 8};
+      ASSERT_EQ(RunKernel(HueSaturationBgr8, scalar, colours, {0, 0, 65536, 1}, 0, 0, &block), 1);
+      ASSERT_EQ(RunKernel(vector, actual, colours, {0, 0, 65536, 1}, 0, 0, &block), 1);
+      ASSERT_EQ(actual.bytes, scalar.bytes) << "saturation " << saturation << " red " << red;
+    }
+  }
+}
+
 TEST_F(HueSaturationKernelTest, SixteenBitVectorVariantEqualsScalar) {
   if (!__builtin_cpu_supports("avx512vbmi")) GTEST_SKIP() << "no AVX-512 VBMI";
   const RectangleKernel vector = SelectHueSaturationBgr16(kAllFeatures);
