@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "convert/parameter_blocks.h"
+#include "convert/processor.h"
 
 namespace zirvo {
 
@@ -68,6 +69,22 @@ int BrightnessBgr8(uint8_t* destination, const uint8_t* source, const KernelRect
                      parameter, 3, MapByteTable);
 }
 
+int BrightnessMono8Avx2(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int destinationX,
+                        int destinationY, int destinationStep, int sourceStep, int destinationStride, int sourceStride,
+                        void* parameter, void*) {
+  return Brightness8(MakePixelWalk(destination, source, rect, destinationX, destinationY, destinationStep, sourceStep,
+                                   destinationStride, sourceStride),
+                     parameter, 1, MapByteTableAvx2);
+}
+
+int BrightnessBgr8Avx2(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int destinationX,
+                       int destinationY, int destinationStep, int sourceStep, int destinationStride, int sourceStride,
+                       void* parameter, void*) {
+  return Brightness8(MakePixelWalk(destination, source, rect, destinationX, destinationY, destinationStep, sourceStep,
+                                   destinationStride, sourceStride),
+                     parameter, 3, MapByteTableAvx2);
+}
+
 int BrightnessMono8Avx512Vbmi(uint8_t* destination, const uint8_t* source, const KernelRect& rect,
                               int destinationX, int destinationY, int destinationStep, int sourceStep,
                               int destinationStride, int sourceStride, void* parameter, void*) {
@@ -101,9 +118,12 @@ int BrightnessBgr16(uint8_t* destination, const uint8_t* source, const KernelRec
 }
 
 ToneKernels SelectBrightnessKernels(uint32_t usableFeatures) {
-  const bool vbmi = HasAvx512Vbmi(usableFeatures);
-  return {vbmi ? BrightnessMono8Avx512Vbmi : BrightnessMono8, BrightnessMono16,
-          vbmi ? BrightnessBgr8Avx512Vbmi : BrightnessBgr8, BrightnessBgr16};
+  if (HasAvx512Vbmi(usableFeatures)) {
+    return {BrightnessMono8Avx512Vbmi, BrightnessMono16, BrightnessBgr8Avx512Vbmi, BrightnessBgr16};
+  }
+  if ((usableFeatures & kFeatureAvx2) != 0)
+    return {BrightnessMono8Avx2, BrightnessMono16, BrightnessBgr8Avx2, BrightnessBgr16};
+  return {BrightnessMono8, BrightnessMono16, BrightnessBgr8, BrightnessBgr16};
 }
 
 }  // namespace zirvo

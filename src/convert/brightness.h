@@ -29,6 +29,12 @@ int BrightnessBgr8(uint8_t* destination, const uint8_t* source, const KernelRect
 int BrightnessBgr16(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int destinationX,
                     int destinationY, int destinationStep, int sourceStep, int destinationStride,
                     int sourceStride, void* parameter, void* extra);
+int BrightnessMono8Avx2(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int destinationX,
+                        int destinationY, int destinationStep, int sourceStep, int destinationStride, int sourceStride,
+                        void* parameter, void* extra);
+int BrightnessBgr8Avx2(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int destinationX,
+                       int destinationY, int destinationStep, int sourceStep, int destinationStride, int sourceStride,
+                       void* parameter, void* extra);
 int BrightnessMono8Avx512Vbmi(uint8_t* destination, const uint8_t* source, const KernelRect& rect,
                               int destinationX, int destinationY, int destinationStep, int sourceStep,
                               int destinationStride, int sourceStride, void* parameter, void* extra);

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "convert/parameter_blocks.h"
+#include "convert/processor.h"
 
 namespace zirvo {
 
@@ -68,6 +69,22 @@ int ContrastBgr8(uint8_t* destination, const uint8_t* source, const KernelRect& 
                    parameter, 3, MapByteTable);
 }
 
+int ContrastMono8Avx2(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int destinationX,
+                      int destinationY, int destinationStep, int sourceStep, int destinationStride, int sourceStride,
+                      void* parameter, void*) {
+  return Contrast8(MakePixelWalk(destination, source, rect, destinationX, destinationY, destinationStep, sourceStep,
+                                 destinationStride, sourceStride),
+                   parameter, 1, MapByteTableAvx2);
+}
+
+int ContrastBgr8Avx2(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int destinationX,
+                     int destinationY, int destinationStep, int sourceStep, int destinationStride, int sourceStride,
+                     void* parameter, void*) {
+  return Contrast8(MakePixelWalk(destination, source, rect, destinationX, destinationY, destinationStep, sourceStep,
+                                 destinationStride, sourceStride),
+                   parameter, 3, MapByteTableAvx2);
+}
+
 int ContrastMono8Avx512Vbmi(uint8_t* destination, const uint8_t* source, const KernelRect& rect,
                             int destinationX, int destinationY, int destinationStep, int sourceStep,
                             int destinationStride, int sourceStride, void* parameter, void*) {
@@ -101,9 +118,13 @@ int ContrastBgr16(uint8_t* destination, const uint8_t* source, const KernelRect&
 }
 
 ToneKernels SelectContrastKernels(uint32_t usableFeatures) {
-  const bool vbmi = HasAvx512Vbmi(usableFeatures);
-  return {vbmi ? ContrastMono8Avx512Vbmi : ContrastMono8, ContrastMono16,
-          vbmi ? ContrastBgr8Avx512Vbmi : ContrastBgr8, ContrastBgr16};
+  if (HasAvx512Vbmi(usableFeatures)) {
+    return {ContrastMono8Avx512Vbmi, ContrastMono16, ContrastBgr8Avx512Vbmi, ContrastBgr16};
+  }
+  if ((usableFeatures & kFeatureAvx2) != 0) {
+    return {ContrastMono8Avx2, ContrastMono16, ContrastBgr8Avx2, ContrastBgr16};
+  }
+  return {ContrastMono8, ContrastMono16, ContrastBgr8, ContrastBgr16};
 }
 
 }  // namespace zirvo

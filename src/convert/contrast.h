@@ -29,6 +29,12 @@ int ContrastBgr8(uint8_t* destination, const uint8_t* source, const KernelRect& 
 int ContrastBgr16(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int destinationX,
                   int destinationY, int destinationStep, int sourceStep, int destinationStride,
                   int sourceStride, void* parameter, void* extra);
+int ContrastMono8Avx2(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int destinationX,
+                      int destinationY, int destinationStep, int sourceStep, int destinationStride, int sourceStride,
+                      void* parameter, void* extra);
+int ContrastBgr8Avx2(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int destinationX,
+                     int destinationY, int destinationStep, int sourceStep, int destinationStride, int sourceStride,
+                     void* parameter, void* extra);
 int ContrastMono8Avx512Vbmi(uint8_t* destination, const uint8_t* source, const KernelRect& rect,
                             int destinationX, int destinationY, int destinationStep, int sourceStep,
                             int destinationStride, int sourceStride, void* parameter, void* extra);

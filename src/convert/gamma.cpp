@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "convert/parameter_blocks.h"
+#include "convert/processor.h"
 
 namespace zirvo {
 
@@ -142,6 +143,22 @@ int GammaBgr8(uint8_t* destination, const uint8_t* source, const KernelRect& rec
                 parameter, 3, MapByteTable);
 }
 
+int GammaMono8Avx2(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int destinationX,
+                   int destinationY, int destinationStep, int sourceStep, int destinationStride, int sourceStride,
+                   void* parameter, void*) {
+  return Gamma8(MakePixelWalk(destination, source, rect, destinationX, destinationY, destinationStep, sourceStep,
+                              destinationStride, sourceStride),
+                parameter, 1, MapByteTableAvx2);
+}
+
+int GammaBgr8Avx2(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int destinationX,
+                  int destinationY, int destinationStep, int sourceStep, int destinationStride, int sourceStride,
+                  void* parameter, void*) {
+  return Gamma8(MakePixelWalk(destination, source, rect, destinationX, destinationY, destinationStep, sourceStep,
+                              destinationStride, sourceStride),
+                parameter, 3, MapByteTableAvx2);
+}
+
 int GammaMono8Avx512Vbmi(uint8_t* destination, const uint8_t* source, const KernelRect& rect,
                          int destinationX, int destinationY, int destinationStep, int sourceStep,
                          int destinationStride, int sourceStride, void* parameter, void*) {
@@ -175,9 +192,13 @@ int GammaBgr16(uint8_t* destination, const uint8_t* source, const KernelRect& re
 }
 
 ToneKernels SelectGammaKernels(uint32_t usableFeatures) {
-  const bool vbmi = HasAvx512Vbmi(usableFeatures);
-  return {vbmi ? GammaMono8Avx512Vbmi : GammaMono8, GammaMono16, vbmi ? GammaBgr8Avx512Vbmi : GammaBgr8,
-          GammaBgr16};
+  if (HasAvx512Vbmi(usableFeatures)) {
+    return {GammaMono8Avx512Vbmi, GammaMono16, GammaBgr8Avx512Vbmi, GammaBgr16};
+  }
+  if ((usableFeatures & kFeatureAvx2) != 0) {
+    return {GammaMono8Avx2, GammaMono16, GammaBgr8Avx2, GammaBgr16};
+  }
+  return {GammaMono8, GammaMono16, GammaBgr8, GammaBgr16};
 }
 
 }  // namespace zirvo

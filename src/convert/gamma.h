@@ -33,6 +33,12 @@ int GammaBgr8(uint8_t* destination, const uint8_t* source, const KernelRect& rec
 int GammaBgr16(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int destinationX,
                int destinationY, int destinationStep, int sourceStep, int destinationStride, int sourceStride,
                void* parameter, void* extra);
+int GammaMono8Avx2(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int destinationX,
+                   int destinationY, int destinationStep, int sourceStep, int destinationStride, int sourceStride,
+                   void* parameter, void* extra);
+int GammaBgr8Avx2(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int destinationX,
+                  int destinationY, int destinationStep, int sourceStep, int destinationStride, int sourceStride,
+                  void* parameter, void* extra);
 int GammaMono8Avx512Vbmi(uint8_t* destination, const uint8_t* source, const KernelRect& rect,
                          int destinationX, int destinationY, int destinationStep, int sourceStep,
                          int destinationStride, int sourceStride, void* parameter, void* extra);

@@ -59,6 +59,9 @@ void MapByteTable(const PixelWalk& walk, int channels, const uint8_t* table) {
 
 #if !(defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86))
 // Without the vector file the name still links; it is never selected.
+void MapByteTableAvx2(const PixelWalk& walk, int channels, const uint8_t* table) {
+  MapByteTable(walk, channels, table);
+}
 void MapByteTableAvx512Vbmi(const PixelWalk& walk, int channels, const uint8_t* table) {
   MapByteTable(walk, channels, table);
 }
@@ -77,6 +80,7 @@ bool HasAvx512Vbmi(uint32_t usableFeatures) {
 ByteTablePass SelectByteTablePass(uint32_t usableFeatures) {
 #if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
   if (HasAvx512Vbmi(usableFeatures)) return MapByteTableAvx512Vbmi;
+  if ((usableFeatures & kFeatureAvx2) != 0) return MapByteTableAvx2;
 #endif
   (void)usableFeatures;
   return MapByteTable;

@@ -48,6 +48,7 @@ bool IsEmptyWalk(const PixelWalk& walk);
 using ByteTablePass = void (*)(const PixelWalk& walk, int channels, const uint8_t* table);
 
 void MapByteTable(const PixelWalk& walk, int channels, const uint8_t* table);
+void MapByteTableAvx2(const PixelWalk& walk, int channels, const uint8_t* table);
 void MapByteTableAvx512Vbmi(const PixelWalk& walk, int channels, const uint8_t* table);
 
 ByteTablePass SelectByteTablePass(uint32_t usableFeatures);

@@ -123,9 +123,10 @@ TEST_F(GammaKernelTest, EveryVariantEqualsTheReferenceOnManySizes) {
   }
 }
 
-TEST(SelectGammaKernels, UsesVbmiOnlyWhenPresent) {
+TEST(SelectGammaKernels, UsesTheWidestSetPresent) {
   EXPECT_EQ(SelectGammaKernels(0).bgr8, GammaBgr8);
-  EXPECT_EQ(SelectGammaKernels(kFeatureAvx2 | kFeatureAvx512).bgr8, GammaBgr8);
+  EXPECT_EQ(SelectGammaKernels(kFeatureAvx2).mono8, GammaMono8Avx2);
+  EXPECT_EQ(SelectGammaKernels(kFeatureAvx2 | kFeatureAvx512).bgr8, GammaBgr8Avx2);
   EXPECT_EQ(SelectGammaKernels(kAllFeatures).bgr8, GammaBgr8Avx512Vbmi);
   EXPECT_EQ(SelectGammaKernels(kAllFeatures).mono16, GammaMono16);
 }

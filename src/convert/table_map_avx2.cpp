@@ -1,0 +1,101 @@
+// 256-entry byte lookups with AVX2: sixteen 16-entry byte shuffles and a tree of blends per 32 bytes.
+#include <immintrin.h>
+
+#include <cstring>
+
+#include "convert/table_map.h"
+
+namespace zirvo {
+
+namespace {
+
+// The table as sixteen rows of sixteen entries, each row in both halves.
+struct ByteTableRows {
+  __m256i row[16];
+};
+
+ByteTableRows LoadTable(const uint8_t* table) {
+  ByteTableRows rows;
+  for (int k = 0; k < 16; ++k) {
+    rows.row[k] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * k)));
+  }
+  return rows;
+}
+
+// Each row looked up by the low four bits, then the high four bits pick the
+// row, one bit per level of blends: the blend reads bit 7 of each byte, so
+// the index is shifted to bring bits 4, 5, 6 there in turn (16-bit shifts
+// only spill into the low bits, which the blend ignores).
+[[gnu::always_inline]] inline __m256i Lookup(const ByteTableRows& t, __m256i index) {
+  const __m256i low = _mm256_and_si256(index, _mm256_set1_epi8(0x0F));
+  __m256i level[8];
+  const __m256i bit4 = _mm256_slli_epi16(index, 3);
+  for (int k = 0; k < 8; ++k) {
+    level[k] = _mm256_blendv_epi8(_mm256_shuffle_epi8(t.row[2 * k], low),
+                                  _mm256_shuffle_epi8(t.row[2 * k + 1], low), bit4);
+  }
+  const __m256i bit5 = _mm256_slli_epi16(index, 2);
+  for (int k = 0; k < 4; ++k) level[k] = _mm256_blendv_epi8(level[2 * k], level[2 * k + 1], bit5);
+  const __m256i bit6 = _mm256_slli_epi16(index, 1);
+  for (int k = 0; k < 2; ++k) level[k] = _mm256_blendv_epi8(level[2 * k], level[2 * k + 1], bit6);
+  return _mm256_blendv_epi8(level[0], level[1], index);
+}
+
+// Maps `count` bytes; bytes where `kept` has its top bit set keep the
+// destination's value. The last partial block goes through a small buffer
+// so nothing outside the run is read or written.
+void MapRun(uint8_t* destination, const uint8_t* source, int64_t count, __m256i kept, const ByteTableRows& t) {
+  int64_t i = 0;
+  for (; i + 32 <= count; i += 32) {
+    const __m256i mapped = Lookup(t, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i)));
+    const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(destination + i));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + i), _mm256_blendv_epi8(mapped, before, kept));
+  }
+  if (i == count) return;
+  const size_t left = static_cast<size_t>(count - i);
+  alignas(32) uint8_t in[32] = {};
+  alignas(32) uint8_t out[32];
+  std::memcpy(in, source + i, left);
+  std::memcpy(out, destination + i, left);
+  const __m256i mapped = Lookup(t, _mm256_load_si256(reinterpret_cast<const __m256i*>(in)));
+  const __m256i before = _mm256_load_si256(reinterpret_cast<const __m256i*>(out));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(out), _mm256_blendv_epi8(mapped, before, kept));
+  std::memcpy(destination + i, out, left);
+}
+
+// Thirty-two bytes are read before any is written: only in place or apart
+// is that what the byte-by-byte order gives.
+bool BlocksKeepTheOrder(const uint8_t* destination, const uint8_t* source, int64_t count) {
+  const uintptr_t out = reinterpret_cast<uintptr_t>(destination);
+  const uintptr_t in = reinterpret_cast<uintptr_t>(source);
+  const uintptr_t apart = out > in ? out - in : in - out;
+  return apart == 0 || apart >= static_cast<uintptr_t>(count);
+}
+
+}  // namespace
+
+void MapByteTableAvx2(const PixelWalk& walk, int channels, const uint8_t* table) {
+  const bool sameStep = walk.destinationStep == walk.sourceStep;
+  const bool packed = sameStep && walk.sourceStep == channels;
+  const bool quads = sameStep && walk.sourceStep == 4 && channels == 3;
+  if (!packed && !quads) {
+    MapByteTable(walk, channels, table);
+    return;
+  }
+  const ByteTableRows rows = LoadTable(table);
+  const __m256i kept = quads ? _mm256_set1_epi32(static_cast<int>(0xFF000000u)) : _mm256_setzero_si256();
+  const int64_t count = static_cast<int64_t>(walk.rect.Width()) * walk.sourceStep;
+  for (int y = walk.rect.top; y < walk.rect.bottom; ++y) {
+    uint8_t* destination = walk.DestinationRow(y);
+    const uint8_t* source = walk.SourceRow(y);
+    if (BlocksKeepTheOrder(destination, source, count)) {
+      MapRun(destination, source, count, kept, rows);
+    } else {
+      for (int64_t x = 0; x < count; x += walk.sourceStep) {
+        for (int c = 0; c < channels; ++c) destination[x + c] = table[source[x + c]];
+      }
+    }
+  }
+}
+
+}  // namespace zirvo
