@@ -18,8 +18,6 @@ struct HueLanes {
   const int32_t* saturation;
   const int32_t* lightnessSum;
   const int32_t* lightnessCap;
-  bool plainLightness;  // lightness 0: the sum is the index, the cap min(k, 511 - k)
-  bool plainSaturation;  // the saturation table is SaturationOf(n, saturationFactor)
   __m256i saturationFactor;
   __m256i sextants;
   __m256i remainder;
@@ -75,6 +73,9 @@ bool HasPlainSaturation(const SaturationTables& tables, uint32_t factor) {
 }
 
 // Pixels 0x00RRGGBB in, results 0x00RRGGBB out; every step as TransformPixel takes it.
+// PlainLightness: lightness 0, the sum is the index and the cap min(k, 511 - k).
+// PlainSaturation: the saturation table is SaturationOf(n, saturationFactor).
+template <bool PlainLightness, bool PlainSaturation>
 [[gnu::always_inline]] inline __m256i TransformLanes(__m256i pixels, const HueLanes& k) {
   const __m256i byteMask = _mm256_set1_epi32(0xFF);
   const __m256i blue = _mm256_and_si256(pixels, byteMask);
@@ -100,17 +101,17 @@ bool HasPlainSaturation(const SaturationTables& tables, uint32_t factor) {
   const __m256i sum = _mm256_add_epi32(maximum, minimum);
   __m256i lightnessSum = sum;
   __m256i cap = _mm256_min_epi32(sum, _mm256_sub_epi32(_mm256_set1_epi32(511), sum));
-  if (!k.plainLightness) {
+  if constexpr (!PlainLightness) {
     lightnessSum = _mm256_i32gather_epi32(k.lightnessSum, sum, 4);
     cap = _mm256_i32gather_epi32(k.lightnessCap, sum, 4);
   }
-  const __m256i saturated =
-      k.plainSaturation
-          ? _mm256_min_epu32(_mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(delta, k.saturationFactor),
-                                                                _mm256_set1_epi32(0x8000)),
-                                               16),
-                             _mm256_set1_epi32(255))
-          : _mm256_i32gather_epi32(k.saturation, delta, 4);
+  __m256i saturated;
+  if constexpr (PlainSaturation) {
+    const __m256i scaled = _mm256_add_epi32(_mm256_mullo_epi32(delta, k.saturationFactor), _mm256_set1_epi32(0x8000));
+    saturated = _mm256_min_epu32(_mm256_srli_epi32(scaled, 16), _mm256_set1_epi32(255));
+  } else {
+    saturated = _mm256_i32gather_epi32(k.saturation, delta, 4);
+  }
   const __m256i spread = _mm256_min_epi32(saturated, cap);
   const __m256i low = _mm256_srai_epi32(_mm256_sub_epi32(lightnessSum, spread), 1);
   const __m256i chroma =
@@ -127,15 +128,16 @@ bool HasPlainSaturation(const SaturationTables& tables, uint32_t factor) {
   const __m256i beyondFirstTurn = _mm256_cmpgt_epi32(sextant, _mm256_set1_epi32(5));
   sextant = _mm256_sub_epi32(sextant, _mm256_and_si256(beyondFirstTurn, _mm256_set1_epi32(6)));
 
+  // A gray pixel (delta 0) needs no case of its own: its spread is S[0] = 0,
+  // so chroma and step are 0 and the sum below is the gray triple of low,
+  // whatever its sextant and position came to.
   const __m256i grayLow = GrayTripleOf(low);
   const __m256i grayChroma = GrayTripleOf(chroma);
   const __m256i step = _mm256_srai_epi32(
       _mm256_add_epi32(_mm256_mullo_epi32(chroma, position), _mm256_set1_epi32(128)), 8);
-  const __m256i coloured = _mm256_add_epi32(
+  return _mm256_add_epi32(
       _mm256_add_epi32(grayLow, _mm256_and_si256(grayChroma, _mm256_permutevar8x32_epi32(k.masks, sextant))),
       _mm256_mullo_epi32(step, _mm256_permutevar8x32_epi32(k.multipliers, sextant)));
-  const __m256i gray = _mm256_cmpeq_epi32(delta, _mm256_setzero_si256());
-  return _mm256_blendv_epi8(coloured, grayLow, gray);
 }
 
 // Eight 3-byte pixels, exactly their 24 bytes: bytes 0..15 into the low
@@ -165,6 +167,30 @@ void StorePixels4(uint8_t* destination, __m256i results) {
   const __m256i kept = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(destination)),
                                         _mm256_set1_epi32(static_cast<int>(0xFF000000u)));
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination), _mm256_or_si256(kept, results));
+}
+
+// Whole blocks of eight pixels of one row, `step` bytes apart.
+template <int Step, bool PlainLightness, bool PlainSaturation>
+void TransformBlocks(uint8_t* out, const uint8_t* in, int32_t blocks, const HueLanes& lanes) {
+  for (int32_t b = 0; b < blocks; ++b, in += kLanes * Step, out += kLanes * Step) {
+    if constexpr (Step == 3) {
+      StorePixels3(out, TransformLanes<PlainLightness, PlainSaturation>(LoadPixels3(in), lanes));
+    } else {
+      const __m256i pixels = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in)),
+                                              _mm256_set1_epi32(0xFFFFFF));
+      StorePixels4(out, TransformLanes<PlainLightness, PlainSaturation>(pixels, lanes));
+    }
+  }
+}
+
+using BlockRun = void (*)(uint8_t* out, const uint8_t* in, int32_t blocks, const HueLanes& lanes);
+
+template <int Step>
+BlockRun SelectBlockRun(bool plainLightness, bool plainSaturation) {
+  if (plainLightness) {
+    return plainSaturation ? TransformBlocks<Step, true, true> : TransformBlocks<Step, true, false>;
+  }
+  return plainSaturation ? TransformBlocks<Step, false, true> : TransformBlocks<Step, false, false>;
 }
 
 void TransformOne(uint8_t* destination, const uint8_t* source, const HueBaseTables& base,
@@ -199,8 +225,6 @@ int HueSaturationBgr8Avx2(uint8_t* destination, const uint8_t* source, const Ker
   const HueLanes lanes{tables.saturation,
                        tables.lightnessSum,
                        tables.lightnessCap,
-                       HasPlainLightness(tables),
-                       HasPlainSaturation(tables, saturationFactor),
                        _mm256_set1_epi32(static_cast<int>(saturationFactor)),
                        _mm256_set1_epi32(rotation.sextants),
                        _mm256_set1_epi32(rotation.remainder),
@@ -210,32 +234,24 @@ int HueSaturationBgr8Avx2(uint8_t* destination, const uint8_t* source, const Ker
                        _mm256_setr_epi32(kMultiplier[0], kMultiplier[1], kMultiplier[2], kMultiplier[3],
                                          kMultiplier[4], kMultiplier[5], 0, 0)};
   const int step = sourceStep;
+  const bool plainLightness = HasPlainLightness(tables);
+  const bool plainSaturation = HasPlainSaturation(tables, saturationFactor);
+  const BlockRun run = step == 3 ? SelectBlockRun<3>(plainLightness, plainSaturation)
+                                 : SelectBlockRun<4>(plainLightness, plainSaturation);
   const int32_t width = rect.Width();
-  // Blocks read and write their own pixels' bytes only.
-  const int32_t blockEnd = width - kLanes + 1;
   for (int32_t y = rect.top; y < rect.bottom; ++y) {
     uint8_t* out = walk.DestinationRow(y);
     const uint8_t* in = walk.SourceRow(y);
     // Eight pixels are read before any is written: only in place or apart
-    // is that what the pixel-by-pixel order gives.
+    // is that what the pixel-by-pixel order gives. Blocks read and write
+    // their own pixels' bytes only.
     const ptrdiff_t apart = out > in ? out - in : in - out;
-    const bool blocks = apart == 0 || apart >= static_cast<ptrdiff_t>(width) * step;
-    int32_t x = 0;
-    if (blocks) {
-      for (; x < blockEnd; x += kLanes) {
-        const __m256i pixels = step == 3 ? LoadPixels3(in + x * step)
-                                         : _mm256_and_si256(
-                                               _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + x * step)),
-                                               _mm256_set1_epi32(0xFFFFFF));
-        const __m256i results = TransformLanes(pixels, lanes);
-        if (step == 3) {
-          StorePixels3(out + x * step, results);
-        } else {
-          StorePixels4(out + x * step, results);
-        }
-      }
+    const bool inBlocks = apart == 0 || apart >= static_cast<ptrdiff_t>(width) * step;
+    const int32_t blocks = inBlocks ? width / kLanes : 0;
+    run(out, in, blocks, lanes);
+    for (int32_t x = blocks * kLanes; x < width; ++x) {
+      TransformOne(out + x * step, in + x * step, base, tables, rotation);
     }
-    for (; x < width; ++x) TransformOne(out + x * step, in + x * step, base, tables, rotation);
   }
   return 1;
 }
