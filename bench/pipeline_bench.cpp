@@ -225,7 +225,7 @@ void RunAutoIris(benchmark::State& state, int bits) {
   const std::vector<uint8_t> scene = ChartMosaic(bits / 8, bits == 8 ? 255 : 1023);
   std::memcpy(raw.Pixels(), scene.data(), std::min(scene.size(), static_cast<size_t>(raw.Stride()) * kHeight));
   StillControl control;
-  for (auto _ : state) benchmark::DoNotOptimize(AutoIrisStep(&raw, kAutoIrisModeGain, &control));
+  for (auto _ : state) benchmark::DoNotOptimize(AutoIrisStep(&raw, kAutoIrisModeGain, &control, BenchFeatures()));
   state.SetItemsProcessed(state.iterations());
 }
 

@@ -37,10 +37,10 @@ double Adjustment(int mean) {
 
 }  // namespace
 
-bool MeasureIrisRegions(const FrameBitmap& raw, int (&means)[5]) {
+bool MeasureIrisRegions(const FrameBitmap& raw, int (&means)[5], uint32_t usableFeatures) {
   RectangleKernel mean = nullptr;
   if (raw.BitsPerPixel() == 8) mean = MeanLevel8;
-  if (raw.BitsPerPixel() == 16) mean = MeanLevel16;
+  if (raw.BitsPerPixel() == 16) mean = SelectMeanLevel16(usableFeatures);
   if (mean == nullptr || raw.Pixels() == nullptr) return false;
   // The mean kernel only reads; ApplyKernel wants a writable destination.
   auto& frame = const_cast<FrameBitmap&>(raw);
@@ -58,11 +58,12 @@ double AutoIrisFactor(const int (&means)[5]) {
   return factor;
 }
 
-AutoIrisOutcome AutoIrisStep(const FrameBitmap* raw, int32_t mode, ExposureControl* control) {
+AutoIrisOutcome AutoIrisStep(const FrameBitmap* raw, int32_t mode, ExposureControl* control,
+                             uint32_t usableFeatures) {
   AutoIrisOutcome outcome;
   if (mode != kAutoIrisModeExposure && mode != kAutoIrisModeGain) return outcome;
   int means[5] = {};
-  if (raw == nullptr || control == nullptr || !MeasureIrisRegions(*raw, means)) {
+  if (raw == nullptr || control == nullptr || !MeasureIrisRegions(*raw, means, usableFeatures)) {
     outcome.errorCode = 9;
     return outcome;
   }

@@ -40,8 +40,9 @@ struct AutoIrisOutcome {
 };
 
 // The five region means of `raw` (8- or 16-bit samples; 16-bit ones count
-// bits 2-9) in region order; false for a bitmap of another depth or without pixels.
-bool MeasureIrisRegions(const FrameBitmap& raw, int (&means)[5]);
+// bits 2-9) in region order; false for a bitmap of another depth or without
+// pixels. `usableFeatures` (ProcessorFeature bits) picks the mean kernel.
+bool MeasureIrisRegions(const FrameBitmap& raw, int (&means)[5], uint32_t usableFeatures = 0);
 
 // The correction factor of five region means, in double precision.
 double AutoIrisFactor(const int (&means)[5]);
@@ -53,6 +54,7 @@ inline bool InsideIrisDeadBand(double factor) { return factor > 0.6 && factor < 
 // Otherwise measures `raw` and, outside the dead band, scales the global
 // gain (mode 2, limited to 1..125) or the exposure (mode 1, 1..8191)
 // through `control`.
-AutoIrisOutcome AutoIrisStep(const FrameBitmap* raw, int32_t mode, ExposureControl* control);
+AutoIrisOutcome AutoIrisStep(const FrameBitmap* raw, int32_t mode, ExposureControl* control,
+                             uint32_t usableFeatures = 0);
 
 }  // namespace zirvo

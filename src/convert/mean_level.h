@@ -1,6 +1,8 @@
 // Mean sample level of a rectangle, for automatic exposure.
 #pragma once
 
+#include <cstdint>
+
 #include "display/kernel.h"
 
 namespace zirvo {
@@ -16,5 +18,12 @@ int MeanLevel16(uint8_t* destination, const uint8_t* source, const KernelRect& s
                 int destinationX, int destinationY, int destinationBytesPerPixel,
                 int sourceBytesPerPixel, int destinationStride, int sourceStride,
                 void* parameter, void* extra);
+// The same result, sixteen samples at a time.
+int MeanLevel16Avx2(uint8_t* destination, const uint8_t* source, const KernelRect& sourceRect,
+                    int destinationX, int destinationY, int destinationBytesPerPixel,
+                    int sourceBytesPerPixel, int destinationStride, int sourceStride,
+                    void* parameter, void* extra);
+
+RectangleKernel SelectMeanLevel16(uint32_t usableFeatures);
 
 }  // namespace zirvo

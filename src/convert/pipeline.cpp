@@ -121,6 +121,7 @@ FrameBitmap* OutputBitmapFor(const ConversionBitmaps& bitmaps, int32_t colorMode
 
 ConversionPipeline::ConversionPipeline(const ProcessorInfo& processor) {
   const uint32_t usable = UsableFeatures(processor);
+  usableFeatures_ = usable;
   bayer_ = SelectBayerKernels(usable);
   hotPixels_ = SelectHotPixelCorrect(usable);
   grayGainMeasure_ = &GrayGainMeasure8;
@@ -145,7 +146,7 @@ FrameMeasurements ConversionPipeline::Convert(const ConversionBitmaps& bitmaps,
 
   FrameBitmap* raw = RawBitmapFor(bitmaps, mode);
   FrameBitmap* output = OutputBitmapFor(bitmaps, mode);
-  measured.autoIris = AutoIrisStep(raw, settings.autoIris, exposure);
+  measured.autoIris = AutoIrisStep(raw, settings.autoIris, exposure, usableFeatures_);
   if (!HasPixels(raw, HasWideSamples(mode) ? 16 : 8) || !HasPixels(output, BitsOfOutput(mode)) ||
       !SameSize(*raw, *output))
     return measured;

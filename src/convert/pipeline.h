@@ -119,6 +119,7 @@ class ConversionPipeline {
   ToneKernels brightness_;
   ByteTablePass byteTablePass_ = nullptr;
   int32_t bandRows_ = -1;
+  uint32_t usableFeatures_ = 0;  // the processor's, for kernels chosen per call
 };
 
 }  // namespace zirvo

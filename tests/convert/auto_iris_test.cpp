@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "convert/pipeline.h"
+#include "convert/processor.h"
 #include "display/frame_bitmap.h"
 #include "support/sim_scene.h"
 
@@ -85,10 +86,15 @@ AutoIrisOutcome StepOn(const std::array<int, 5>& levels, int mode, FakeExposureC
 }
 
 TEST(AutoIrisTest, RegionsAreMeasuredWhereTheyLie) {
-  for (int bits : {8, 16}) {
+  struct Depth {
+    int bits;
+    uint32_t features;
+  };
+  for (const auto [bits, features] : {Depth{8, 0}, Depth{16, 0}, Depth{16, kFeatureAvx2}}) {
+    if (features != 0 && !__builtin_cpu_supports("avx2")) continue;
     auto frame = RegionFrame(131, 77, bits, 7, {10, 60, 110, 170, 230});
     int means[5] = {};
-    ASSERT_TRUE(MeasureIrisRegions(*frame, means));
+    ASSERT_TRUE(MeasureIrisRegions(*frame, means, features));
     EXPECT_EQ(means[0], 10) << bits;
     EXPECT_EQ(means[1], 60) << bits;
     EXPECT_EQ(means[2], 110) << bits;

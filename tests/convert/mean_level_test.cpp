@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include "convert/processor.h"
 #include "support/kernel_reference.h"
 
 namespace zirvo {
@@ -10,6 +13,13 @@ namespace {
 
 using test::MakeImage;
 using test::TestImage;
+
+// The plain kernel and the vector one this processor can run.
+std::vector<RectangleKernel> MeanLevel16Variants() {
+  std::vector<RectangleKernel> variants{&MeanLevel16};
+  if (__builtin_cpu_supports("avx2")) variants.push_back(SelectMeanLevel16(kFeatureAvx2));
+  return variants;
+}
 
 TEST(MeanLevel8, TruncatesTheMeanOfTheRectangleOnly) {
   TestImage image = MakeImage(5, 3, 1);
@@ -40,7 +50,7 @@ TEST(MeanLevel16, AveragesBitsTwoToNineOfEachSample) {
     at[1] = static_cast<uint8_t>(samples[i] >> 8);
   }
   // 255 + 255 + 1 + 1 + 0 + 100
-  EXPECT_EQ(test::RunInPlace(&MeanLevel16, image, image.Whole()), 612 / 6);
+  for (RectangleKernel mean : MeanLevel16Variants()) EXPECT_EQ(test::RunInPlace(mean, image, image.Whole()), 612 / 6);
 }
 
 TEST(MeanLevel16, AddressesRowsByTheStride) {
@@ -52,7 +62,27 @@ TEST(MeanLevel16, AddressesRowsByTheStride) {
       image.At(row, column)[1] = 0;
     }
   }
-  EXPECT_EQ(test::RunInPlace(&MeanLevel16, image, image.Whole()), 10);
+  for (RectangleKernel mean : MeanLevel16Variants()) EXPECT_EQ(test::RunInPlace(mean, image, image.Whole()), 10);
+}
+
+TEST(MeanLevel16, SelectsTheVectorKernelOnlyWithAvx2) {
+  EXPECT_EQ(SelectMeanLevel16(0), &MeanLevel16);
+  EXPECT_EQ(SelectMeanLevel16(kFeatureAvx2), &MeanLevel16Avx2);
+}
+
+// Every sample at its top, rows wide enough for many vector blocks: the
+// high bits above bit 9 must not leak into the levels.
+TEST(MeanLevel16, VectorKernelIgnoresTheBitsAboveNine) {
+  for (uint16_t sample : {uint16_t{0xFFFF}, uint16_t{0xFC03}, uint16_t{0x03FC}}) {
+    TestImage image = MakeImage(1001, 3, 2);
+    for (size_t i = 0; i + 1 < image.bytes.size(); i += 2) {
+      image.bytes[i] = static_cast<uint8_t>(sample);
+      image.bytes[i + 1] = static_cast<uint8_t>(sample >> 8);
+    }
+    for (RectangleKernel mean : MeanLevel16Variants()) {
+      EXPECT_EQ(test::RunInPlace(mean, image, KernelRect{1, 0, 1001, 3}), (sample >> 2) & 0xFF) << sample;
+    }
+  }
 }
 
 // Rows long enough for the 16-sample blocks, with tails of every length and
@@ -72,8 +102,12 @@ TEST(MeanLevel, MatchesAPlainSumOverAnyWidth) {
         }
         const uint64_t count = static_cast<uint64_t>(rect.Width()) * rect.Height();
         const int expected = count == 0 ? 0 : static_cast<int>(sum / count);
-        EXPECT_EQ(test::RunInPlace(bytes == 1 ? &MeanLevel8 : &MeanLevel16, image, rect), expected)
-            << width << " x " << height << ", " << bytes << " byte(s), left " << rect.left;
+        const std::vector<RectangleKernel> kernels =
+            bytes == 1 ? std::vector<RectangleKernel>{&MeanLevel8} : MeanLevel16Variants();
+        for (RectangleKernel mean : kernels) {
+          EXPECT_EQ(test::RunInPlace(mean, image, rect), expected)
+              << width << " x " << height << ", " << bytes << " byte(s), left " << rect.left;
+        }
       }
     }
   }
