@@ -240,6 +240,12 @@ const bool kPipelineRegistered = [] {
   // The same stages one whole frame after another, for the gain of the bands.
   benchmark::RegisterBenchmark("Pipeline/24/all/whole-frames", RunPipeline, kColorMode24, true, 0)
       ->Unit(benchmark::kMillisecond);
+  // Band heights against the second-level cache: each band and its work copy
+  // should stay there between the stages.
+  for (int rows : {8, 16, 24, 32, 48, 64, 96}) {
+    const std::string name = "Pipeline/24/all/band-rows:" + std::to_string(rows);
+    benchmark::RegisterBenchmark(name.c_str(), RunPipeline, kColorMode24, true, rows)->Unit(benchmark::kMillisecond);
+  }
   benchmark::RegisterBenchmark("AutoIris/8", RunAutoIris, 8)->Unit(benchmark::kMicrosecond);
   benchmark::RegisterBenchmark("AutoIris/16", RunAutoIris, 16)->Unit(benchmark::kMicrosecond);
   return true;

@@ -19,9 +19,10 @@ struct HueLanes {
   const int32_t* lightnessSum;
   const int32_t* lightnessCap;
   __m256i saturationFactor;
-  __m256i sextants;
   __m256i remainder;
-  __m256i masks;        // channel masks of sextants 0..5 (6..11 repeat them)
+  // Channel masks and multipliers of the pixel's own sextant 0..6 (the last
+  // after a carry), with the hue's whole sextants already added.
+  __m256i masks;
   __m256i multipliers;
 };
 
@@ -121,12 +122,9 @@ template <bool PlainLightness, bool PlainSaturation>
   const __m256i product = _mm256_mullo_epi32(ReciprocalOf(delta), numerator);
   __m256i position = _mm256_add_epi32(
       _mm256_srli_epi32(_mm256_add_epi32(product, _mm256_set1_epi32(0x8000)), 16), k.remainder);
-  sextant = _mm256_add_epi32(sextant, k.sextants);
   const __m256i carries = _mm256_cmpgt_epi32(position, _mm256_set1_epi32(254));
   position = _mm256_sub_epi32(position, _mm256_and_si256(carries, _mm256_set1_epi32(255)));
   sextant = _mm256_sub_epi32(sextant, carries);
-  const __m256i beyondFirstTurn = _mm256_cmpgt_epi32(sextant, _mm256_set1_epi32(5));
-  sextant = _mm256_sub_epi32(sextant, _mm256_and_si256(beyondFirstTurn, _mm256_set1_epi32(6)));
 
   // A gray pixel (delta 0) needs no case of its own: its spread is S[0] = 0,
   // so chroma and step are 0 and the sum below is the gray triple of low,
@@ -221,18 +219,20 @@ int HueSaturationBgr8Avx2(uint8_t* destination, const uint8_t* source, const Ker
   const HueRotation rotation = HueRotationOf(block.hue);
   constexpr uint32_t kMask[6] = {0xFF00FF, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF};
   constexpr int32_t kMultiplier[6] = {-1, 256, -65536, 1, -256, 65536};
+  alignas(32) int32_t masks[kLanes];
+  alignas(32) int32_t multipliers[kLanes];
+  for (int i = 0; i < kLanes; ++i) {
+    masks[i] = static_cast<int32_t>(kMask[(i + rotation.sextants) % 6]);
+    multipliers[i] = kMultiplier[(i + rotation.sextants) % 6];
+  }
   const uint32_t saturationFactor = SaturationFactorOf(block.saturation);
   const HueLanes lanes{tables.saturation,
                        tables.lightnessSum,
                        tables.lightnessCap,
                        _mm256_set1_epi32(static_cast<int>(saturationFactor)),
-                       _mm256_set1_epi32(rotation.sextants),
                        _mm256_set1_epi32(rotation.remainder),
-                       _mm256_setr_epi32(static_cast<int>(kMask[0]), static_cast<int>(kMask[1]),
-                                         static_cast<int>(kMask[2]), static_cast<int>(kMask[3]),
-                                         static_cast<int>(kMask[4]), static_cast<int>(kMask[5]), 0, 0),
-                       _mm256_setr_epi32(kMultiplier[0], kMultiplier[1], kMultiplier[2], kMultiplier[3],
-                                         kMultiplier[4], kMultiplier[5], 0, 0)};
+                       _mm256_load_si256(reinterpret_cast<const __m256i*>(masks)),
+                       _mm256_load_si256(reinterpret_cast<const __m256i*>(multipliers))};
   const int step = sourceStep;
   const bool plainLightness = HasPlainLightness(tables);
   const bool plainSaturation = HasPlainSaturation(tables, saturationFactor);
