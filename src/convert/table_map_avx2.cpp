@@ -1,6 +1,8 @@
-// 256-entry byte lookups with AVX2: sixteen 16-entry byte shuffles and a tree of blends per 32 bytes.
+// 256-entry byte lookups with AVX2: sixteen 16-entry byte shuffles and a tree of blends per 32 bytes,
+// or, for a table that only scales its index, a multiplication.
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "convert/table_map.h"
@@ -63,6 +65,74 @@ void MapRun(uint8_t* destination, const uint8_t* source, int64_t count, __m256i 
   std::memcpy(destination + i, out, left);
 }
 
+// A table t[i] = min(255, (i * M) >> 16), as brightness makes, applied as
+// i * whole + ((i * fraction) >> 16) on 16-bit lanes, saturated to a byte
+// by the pack. M below 128 * 65536 keeps every sum below 32768, where the
+// signed pack reads it right.
+struct ByteScale {
+  uint16_t whole;
+  uint16_t fraction;
+};
+
+constexpr int64_t kScaleLimit = int64_t{128} << 16;
+
+uint32_t Scaled(uint32_t index, int64_t factor) {
+  const int64_t value = (index * factor) >> 16;
+  return static_cast<uint32_t>(value < 255 ? value : 255);
+}
+
+// The smallest factor that every unsaturated entry allows, checked against
+// the whole table; false when no factor gives exactly the table.
+bool FindByteScale(const uint8_t* table, ByteScale* scale) {
+  if (table[0] != 0) return false;
+  int64_t lowest = 0;
+  int64_t highest = kScaleLimit - 1;
+  for (int64_t i = 1; i < 256 && lowest <= highest; ++i) {
+    if (table[i] == 255) continue;
+    lowest = std::max(lowest, (table[i] * int64_t{65536} + i - 1) / i);
+    highest = std::min(highest, ((table[i] + 1) * int64_t{65536} + i - 1) / i - 1);
+  }
+  if (lowest > highest) return false;
+  for (uint32_t i = 0; i < 256; ++i) {
+    if (Scaled(i, lowest) != table[i]) return false;
+  }
+  scale->whole = static_cast<uint16_t>(lowest >> 16);
+  scale->fraction = static_cast<uint16_t>(lowest & 0xFFFF);
+  return true;
+}
+
+[[gnu::always_inline]] inline __m256i ScaleWords(__m256i words, __m256i whole, __m256i fraction) {
+  return _mm256_add_epi16(_mm256_mullo_epi16(words, whole), _mm256_mulhi_epu16(words, fraction));
+}
+
+[[gnu::always_inline]] inline __m256i Scale(__m256i bytes, __m256i whole, __m256i fraction) {
+  const __m256i zero = _mm256_setzero_si256();
+  return _mm256_packus_epi16(ScaleWords(_mm256_unpacklo_epi8(bytes, zero), whole, fraction),
+                             ScaleWords(_mm256_unpackhi_epi8(bytes, zero), whole, fraction));
+}
+
+void ScaleRun(uint8_t* destination, const uint8_t* source, int64_t count, __m256i kept, ByteScale scale) {
+  const __m256i whole = _mm256_set1_epi16(static_cast<int16_t>(scale.whole));
+  const __m256i fraction = _mm256_set1_epi16(static_cast<int16_t>(scale.fraction));
+  int64_t i = 0;
+  for (; i + 32 <= count; i += 32) {
+    const __m256i mapped =
+        Scale(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i)), whole, fraction);
+    const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(destination + i));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + i), _mm256_blendv_epi8(mapped, before, kept));
+  }
+  if (i == count) return;
+  const size_t left = static_cast<size_t>(count - i);
+  alignas(32) uint8_t in[32] = {};
+  alignas(32) uint8_t out[32];
+  std::memcpy(in, source + i, left);
+  std::memcpy(out, destination + i, left);
+  const __m256i mapped = Scale(_mm256_load_si256(reinterpret_cast<const __m256i*>(in)), whole, fraction);
+  const __m256i before = _mm256_load_si256(reinterpret_cast<const __m256i*>(out));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(out), _mm256_blendv_epi8(mapped, before, kept));
+  std::memcpy(destination + i, out, left);
+}
+
 // Thirty-two bytes are read before any is written: only in place or apart
 // is that what the byte-by-byte order gives.
 bool BlocksKeepTheOrder(const uint8_t* destination, const uint8_t* source, int64_t count) {
@@ -82,6 +152,8 @@ void MapByteTableAvx2(const PixelWalk& walk, int channels, const uint8_t* table)
     MapByteTable(walk, channels, table);
     return;
   }
+  ByteScale scale{};
+  const bool scales = FindByteScale(table, &scale);
   const ByteTableRows rows = LoadTable(table);
   const __m256i kept = quads ? _mm256_set1_epi32(static_cast<int>(0xFF000000u)) : _mm256_setzero_si256();
   const int64_t count = static_cast<int64_t>(walk.rect.Width()) * walk.sourceStep;
@@ -89,7 +161,11 @@ void MapByteTableAvx2(const PixelWalk& walk, int channels, const uint8_t* table)
     uint8_t* destination = walk.DestinationRow(y);
     const uint8_t* source = walk.SourceRow(y);
     if (BlocksKeepTheOrder(destination, source, count)) {
-      MapRun(destination, source, count, kept, rows);
+      if (scales) {
+        ScaleRun(destination, source, count, kept, scale);
+      } else {
+        MapRun(destination, source, count, kept, rows);
+      }
     } else {
       for (int64_t x = 0; x < count; x += walk.sourceStep) {
         for (int c = 0; c < channels; ++c) destination[x + c] = table[source[x + c]];

@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 #include <random>
 #include <vector>
 
+#include "convert/brightness.h"
 #include "convert/processor.h"
 #include "support/filter_reference.h"
 
@@ -120,6 +122,41 @@ TEST_F(ByteTablePassTest, Avx2PassOnOverlappingRowsFollowsTheScalarOrder) {
                                  vector.stride),
                    3, table.data());
   EXPECT_EQ(vector.bytes, scalar.bytes);
+}
+
+// Brightness tables are mostly plain scalings, which the AVX2 pass computes
+// instead of looking up: every setting, every byte, both pixel layouts.
+TEST_F(ByteTablePassTest, Avx2PassEqualsScalarForEveryBrightnessTable) {
+  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2";
+  for (int step : {3, 4}) {
+    TestImage image = RandomImage(257, 2, step, random_);
+    for (int i = 0; i < 256; ++i) image.bytes[i] = static_cast<uint8_t>(i);
+    for (int32_t brightness = -255; brightness <= 255; ++brightness) {
+      uint8_t table[256];
+      BuildBrightnessTable8(brightness, table);
+      TestImage scalar = image;
+      TestImage vector = image;
+      MapByteTable(WalkOver(scalar, scalar, {0, 0, 257, 2}, 0, 0), 3, table);
+      MapByteTableAvx2(WalkOver(vector, vector, {0, 0, 257, 2}, 0, 0), 3, table);
+      ASSERT_EQ(vector.bytes, scalar.bytes) << "brightness " << brightness << " step " << step;
+    }
+  }
+}
+
+// A table one entry away from a scaling is looked up, not scaled.
+TEST_F(ByteTablePassTest, Avx2PassKeepsATableThatOnlyNearlyScales) {
+  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2";
+  for (int changed : {1, 17, 128, 200, 255}) {
+    std::vector<uint8_t> table(256);
+    for (int i = 0; i < 256; ++i) table[i] = static_cast<uint8_t>(std::min(255, i * 3 / 2));
+    table[changed] = static_cast<uint8_t>(table[changed] - 1);
+    TestImage image = RandomImage(300, 1, 1, random_);
+    for (int i = 0; i < 256; ++i) image.bytes[i] = static_cast<uint8_t>(i);
+    TestImage scalar = image;
+    MapByteTable(WalkOver(scalar, scalar, {0, 0, 300, 1}, 0, 0), 1, table.data());
+    MapByteTableAvx2(WalkOver(image, image, {0, 0, 300, 1}, 0, 0), 1, table.data());
+    ASSERT_EQ(image.bytes, scalar.bytes) << "entry " << changed;
+  }
 }
 
 TEST_F(ByteTablePassTest, NothingOutsideTheDestinationRectangleChanges) {
