@@ -68,20 +68,11 @@ bool HasPlainSaturation(const SaturationTables& tables, uint32_t factor) {
   return _mm256_cvttps_epi32(quotient);
 }
 
-// i * 0x10101 by shifts, which are cheaper than a 32-bit multiply.
-[[gnu::always_inline]] inline __m256i GrayTripleOf(__m256i i) {
-  return _mm256_add_epi32(_mm256_add_epi32(i, _mm256_slli_epi32(i, 8)), _mm256_slli_epi32(i, 16));
-}
-
 // Pixels 0x00RRGGBB in, results 0x00RRGGBB out; every step as TransformPixel takes it.
 // PlainLightness: lightness 0, the sum is the index and the cap min(k, 511 - k).
 // PlainSaturation: the saturation table is SaturationOf(n, saturationFactor).
 template <bool PlainLightness, bool PlainSaturation>
-[[gnu::always_inline]] inline __m256i TransformLanes(__m256i pixels, const HueLanes& k) {
-  const __m256i byteMask = _mm256_set1_epi32(0xFF);
-  const __m256i blue = _mm256_and_si256(pixels, byteMask);
-  const __m256i green = _mm256_and_si256(_mm256_srli_epi32(pixels, 8), byteMask);
-  const __m256i red = _mm256_and_si256(_mm256_srli_epi32(pixels, 16), byteMask);
+[[gnu::always_inline]] inline __m256i TransformLanes(__m256i blue, __m256i green, __m256i red, const HueLanes& k) {
 
   const __m256i greenLeads = _mm256_cmpgt_epi32(green, red);
   __m256i maximum = _mm256_max_epi32(red, green);
@@ -129,8 +120,9 @@ template <bool PlainLightness, bool PlainSaturation>
   // A gray pixel (delta 0) needs no case of its own: its spread is S[0] = 0,
   // so chroma and step are 0 and the sum below is the gray triple of low,
   // whatever its sextant and position came to.
-  const __m256i grayLow = GrayTripleOf(low);
-  const __m256i grayChroma = GrayTripleOf(chroma);
+  const __m256i triple = _mm256_set1_epi32(0x10101);
+  const __m256i grayLow = _mm256_mullo_epi32(low, triple);
+  const __m256i grayChroma = _mm256_mullo_epi32(chroma, triple);
   const __m256i step = _mm256_srai_epi32(
       _mm256_add_epi32(_mm256_mullo_epi32(chroma, position), _mm256_set1_epi32(128)), 8);
   return _mm256_add_epi32(
@@ -138,14 +130,33 @@ template <bool PlainLightness, bool PlainSaturation>
       _mm256_mullo_epi32(step, _mm256_permutevar8x32_epi32(k.multipliers, sextant)));
 }
 
-// Eight 3-byte pixels, exactly their 24 bytes: bytes 0..15 into the low
-// half and 8..23 into the high half, then spread to one pixel per lane.
-__m256i LoadPixels3(const uint8_t* source) {
-  const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
-  const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 8));
-  const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1,  //
-                                          4, 5, 6, -1, 7, 8, 9, -1, 10, 11, 12, -1, 13, 14, 15, -1);
-  return _mm256_shuffle_epi8(_mm256_inserti128_si256(_mm256_castsi128_si256(first), second, 1), spread);
+// Eight pixels' channels, one sample per 32-bit lane. Three-byte pixels are
+// read as exactly their 24 bytes: bytes 0..15 into the low half and 8..23
+// into the high half; four-byte pixels as their 32 bytes.
+struct Channels {
+  __m256i blue, green, red;
+};
+
+template <int Step>
+[[gnu::always_inline]] inline Channels LoadChannels(const uint8_t* source) {
+  __m256i bytes;
+  __m256i blue;
+  if constexpr (Step == 3) {
+    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
+    const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 8));
+    bytes = _mm256_inserti128_si256(_mm256_castsi128_si256(first), second, 1);
+    blue = _mm256_setr_epi8(0, -1, -1, -1, 3, -1, -1, -1, 6, -1, -1, -1, 9, -1, -1, -1,  //
+                            4, -1, -1, -1, 7, -1, -1, -1, 10, -1, -1, -1, 13, -1, -1, -1);
+  } else {
+    bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source));
+    blue = _mm256_setr_epi8(0, -1, -1, -1, 4, -1, -1, -1, 8, -1, -1, -1, 12, -1, -1, -1,  //
+                            0, -1, -1, -1, 4, -1, -1, -1, 8, -1, -1, -1, 12, -1, -1, -1);
+  }
+  // Index -1 has its top bit set, which stays set when one is added.
+  const __m256i one = _mm256_set1_epi32(1);
+  const __m256i green = _mm256_add_epi8(blue, one);
+  const __m256i red = _mm256_add_epi8(green, one);
+  return {_mm256_shuffle_epi8(bytes, blue), _mm256_shuffle_epi8(bytes, green), _mm256_shuffle_epi8(bytes, red)};
 }
 
 // Stores exactly 24 bytes: the low half packs pixels 0..3 into bytes 0..11,
@@ -171,12 +182,12 @@ void StorePixels4(uint8_t* destination, __m256i results) {
 template <int Step, bool PlainLightness, bool PlainSaturation>
 void TransformBlocks(uint8_t* out, const uint8_t* in, int32_t blocks, const HueLanes& lanes) {
   for (int32_t b = 0; b < blocks; ++b, in += kLanes * Step, out += kLanes * Step) {
+    const Channels c = LoadChannels<Step>(in);
+    const __m256i results = TransformLanes<PlainLightness, PlainSaturation>(c.blue, c.green, c.red, lanes);
     if constexpr (Step == 3) {
-      StorePixels3(out, TransformLanes<PlainLightness, PlainSaturation>(LoadPixels3(in), lanes));
+      StorePixels3(out, results);
     } else {
-      const __m256i pixels = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in)),
-                                              _mm256_set1_epi32(0xFFFFFF));
-      StorePixels4(out, TransformLanes<PlainLightness, PlainSaturation>(pixels, lanes));
+      StorePixels4(out, results);
     }
   }
 }
