@@ -208,6 +208,12 @@ int HueSaturationBgr8Avx2(uint8_t* destination, const uint8_t* source, const Ker
   return HueSaturationBgr8(destination, source, rect, destinationX, destinationY, destinationStep, sourceStep,
                            destinationStride, sourceStride, parameter, extra);
 }
+int HueSaturationBgr16Avx2(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int destinationX,
+                           int destinationY, int destinationStep, int sourceStep, int destinationStride,
+                           int sourceStride, void* parameter, void* extra) {
+  return HueSaturationBgr16(destination, source, rect, destinationX, destinationY, destinationStep, sourceStep,
+                            destinationStride, sourceStride, parameter, extra);
+}
 #endif
 
 RectangleKernel SelectHueSaturationBgr8(uint32_t usableFeatures) {
@@ -216,7 +222,8 @@ RectangleKernel SelectHueSaturationBgr8(uint32_t usableFeatures) {
 }
 
 RectangleKernel SelectHueSaturationBgr16(uint32_t usableFeatures) {
-  return HasAvx512Vbmi(usableFeatures) ? HueSaturationBgr16Avx512Vbmi : HueSaturationBgr16;
+  if (HasAvx512Vbmi(usableFeatures)) return HueSaturationBgr16Avx512Vbmi;
+  return (usableFeatures & kFeatureAvx2) != 0 ? HueSaturationBgr16Avx2 : HueSaturationBgr16;
 }
 
 }  // namespace zirvo

@@ -52,6 +52,9 @@ int HueSaturationBgr16(uint8_t* destination, const uint8_t* source, const Kernel
 int HueSaturationBgr8Avx2(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int destinationX,
                           int destinationY, int destinationStep, int sourceStep, int destinationStride,
                           int sourceStride, void* parameter, void* extra);
+int HueSaturationBgr16Avx2(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int destinationX,
+                           int destinationY, int destinationStep, int sourceStep, int destinationStride,
+                           int sourceStride, void* parameter, void* extra);
 int HueSaturationBgr8Avx512Vbmi(uint8_t* destination, const uint8_t* source, const KernelRect& rect,
                                 int destinationX, int destinationY, int destinationStep, int sourceStep,
                                 int destinationStride, int sourceStride, void* parameter, void* extra);

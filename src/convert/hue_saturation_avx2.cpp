@@ -4,6 +4,7 @@
 #include <immintrin.h>
 
 #include <cstdint>
+#include <cstring>
 
 #include "convert/hue_saturation.h"
 #include "convert/table_map.h"
@@ -210,6 +211,219 @@ void TransformOne(uint8_t* destination, const uint8_t* source, const HueBaseTabl
   destination[2] = static_cast<uint8_t>(result >> 16);
 }
 
+
+// The tables and lanes of one hue block, shared by both sample widths.
+struct LanePlan {
+  explicit LanePlan(const HueBlock& block) : base(&HueBaseTablesOnce()), rotation(HueRotationOf(block.hue)) {
+    BuildSaturationTables(block, &tables);
+    constexpr uint32_t kMask[6] = {0xFF00FF, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF};
+    constexpr int32_t kMultiplier[6] = {-1, 256, -65536, 1, -256, 65536};
+    alignas(32) int32_t masks[kLanes];
+    alignas(32) int32_t multipliers[kLanes];
+    for (int i = 0; i < kLanes; ++i) {
+      masks[i] = static_cast<int32_t>(kMask[(i + rotation.sextants) % 6]);
+      multipliers[i] = kMultiplier[(i + rotation.sextants) % 6];
+    }
+    const uint32_t saturationFactor = SaturationFactorOf(block.saturation);
+    plainLightness = HasPlainLightness(tables);
+    plainSaturation = HasPlainSaturation(tables, saturationFactor);
+    lanes = HueLanes{tables.saturation,
+                     tables.lightnessSum,
+                     tables.lightnessCap,
+                     _mm256_set1_epi32(static_cast<int>(saturationFactor)),
+                     _mm256_set1_epi32(rotation.remainder),
+                     _mm256_load_si256(reinterpret_cast<const __m256i*>(masks)),
+                     _mm256_load_si256(reinterpret_cast<const __m256i*>(multipliers))};
+  }
+  LanePlan(const LanePlan&) = delete;
+  LanePlan& operator=(const LanePlan&) = delete;
+
+  const HueBaseTables* base;
+  SaturationTables tables;
+  HueRotation rotation;
+  bool plainLightness;
+  bool plainSaturation;
+  HueLanes lanes;  // points into `tables`
+};
+
+// A block's pixels are all read before any is written: only in place or
+// apart is that what the pixel-by-pixel order gives. Blocks read and write
+// their own pixels' bytes only.
+bool BlocksKeepTheOrder(const uint8_t* out, const uint8_t* in, int32_t width, int step) {
+  const ptrdiff_t apart = out > in ? out - in : in - out;
+  return apart == 0 || apart >= static_cast<ptrdiff_t>(width) * step;
+}
+
+// Samples of `sampleBits` bits: the top 8 are turned, the bits below kept.
+struct WordSplit {
+  uint32_t top;  // largest sample; larger ones count as it
+  int shift;
+  uint32_t lowMask;
+};
+
+WordSplit SplitOf(int32_t sampleBits) {
+  const int bits = sampleBits < 8 ? 8 : sampleBits > 16 ? 16 : sampleBits;
+  const int shift = bits - 8;
+  return {(1u << bits) - 1, shift, (1u << shift) - 1};
+}
+
+void TransformOneWord(uint8_t* destination, const uint8_t* source, const LanePlan& plan, WordSplit split) {
+  uint16_t samples[3];
+  std::memcpy(samples, source, sizeof samples);
+  uint32_t clamped[3];
+  for (int c = 0; c < 3; ++c) clamped[c] = samples[c] < split.top ? samples[c] : split.top;
+  const uint32_t result = TransformPixel(
+      static_cast<int32_t>(clamped[0] >> split.shift), static_cast<int32_t>(clamped[1] >> split.shift),
+      static_cast<int32_t>(clamped[2] >> split.shift), *plan.base, plan.tables, plan.rotation);
+  for (int c = 0; c < 3; ++c) {
+    const uint32_t turned = (result >> (8 * c)) & 0xFFu;
+    samples[c] = static_cast<uint16_t>((turned << split.shift) | (clamped[c] & split.lowMask));
+  }
+  std::memcpy(destination, samples, sizeof samples);
+}
+
+// Byte index pairs for one 32-bit slot: the word at `offset` in its low
+// half, zeros above; -1 everywhere for a slot left empty.
+constexpr int8_t kEmpty = -1;
+
+// Eight pixels of 16-bit samples. Both halves of the two vectors hold two
+// whole pixels each, so the channel words are gathered lane by lane; the
+// slots come out as pixels 0, 1, 4, 5 | 2, 3, 6, 7, and the stores put them
+// back the same way. Six-byte pixels are read as four 16-byte pieces at 0,
+// 12, 24 and 32 (the last holds pixels 6 and 7 at 4 and 10): exactly the
+// block's 48 bytes.
+template <int Step>
+struct WordBlock {
+  __m256i first;   // pixels 0, 1 | 2, 3
+  __m256i second;  // pixels 4, 5 | 6, 7
+};
+
+template <int Step>
+[[gnu::always_inline]] inline WordBlock<Step> LoadWordBlock(const uint8_t* source) {
+  if constexpr (Step == 6) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 12));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 24));
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 32));
+    return {_mm256_inserti128_si256(_mm256_castsi128_si256(a), b, 1),
+            _mm256_inserti128_si256(_mm256_castsi128_si256(c), d, 1)};
+  } else {
+    return {_mm256_loadu_si256(reinterpret_cast<const __m256i*>(source)),
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + 32))};
+  }
+}
+
+// Channel `c` of the eight pixels, one word per 32-bit slot.
+template <int Step>
+[[gnu::always_inline]] inline __m256i ChannelWords(const WordBlock<Step>& block, int c) {
+  const int8_t w = static_cast<int8_t>(2 * c);
+  constexpr int8_t p = Step;  // second pixel of a piece
+  // The last piece holds its pixels 4 bytes further on with six-byte pixels.
+  constexpr int8_t q = Step == 6 ? 4 : 0;
+  const __m256i fromFirst = _mm256_setr_epi8(
+      w, w + 1, kEmpty, kEmpty, w + p, w + p + 1, kEmpty, kEmpty, kEmpty, kEmpty, kEmpty, kEmpty, kEmpty, kEmpty,
+      kEmpty, kEmpty,  //
+      w, w + 1, kEmpty, kEmpty, w + p, w + p + 1, kEmpty, kEmpty, kEmpty, kEmpty, kEmpty, kEmpty, kEmpty, kEmpty,
+      kEmpty, kEmpty);
+  const __m256i fromSecond = _mm256_setr_epi8(
+      kEmpty, kEmpty, kEmpty, kEmpty, kEmpty, kEmpty, kEmpty, kEmpty, w, w + 1, kEmpty, kEmpty, w + p, w + p + 1,
+      kEmpty, kEmpty,  //
+      kEmpty, kEmpty, kEmpty, kEmpty, kEmpty, kEmpty, kEmpty, kEmpty, w + q, w + q + 1, kEmpty, kEmpty, w + q + p,
+      w + q + p + 1, kEmpty, kEmpty);
+  return _mm256_or_si256(_mm256_shuffle_epi8(block.first, fromFirst), _mm256_shuffle_epi8(block.second, fromSecond));
+}
+
+// Puts blue and green (slot = blue | green << 16) and red (slot = red) of
+// the slots `from`, `from + 1` of each half back at the pixel positions of a
+// piece: pixel one at byte 0, pixel two at byte Step.
+template <int Step>
+[[gnu::always_inline]] inline __m256i PieceWords(__m256i blueGreen, __m256i red, int from) {
+  const int8_t s = static_cast<int8_t>(4 * from);
+  const int8_t t = static_cast<int8_t>(4 * from + 4);
+  __m256i blueGreenIndex;
+  __m256i redIndex;
+  if constexpr (Step == 6) {
+    blueGreenIndex = _mm256_setr_epi8(s, s + 1, s + 2, s + 3, kEmpty, kEmpty, t, t + 1, t + 2, t + 3, kEmpty, kEmpty,
+                                      kEmpty, kEmpty, kEmpty, kEmpty,  //
+                                      s, s + 1, s + 2, s + 3, kEmpty, kEmpty, t, t + 1, t + 2, t + 3, kEmpty, kEmpty,
+                                      kEmpty, kEmpty, kEmpty, kEmpty);
+    redIndex = _mm256_setr_epi8(kEmpty, kEmpty, kEmpty, kEmpty, s, s + 1, kEmpty, kEmpty, kEmpty, kEmpty, t, t + 1,
+                                kEmpty, kEmpty, kEmpty, kEmpty,  //
+                                kEmpty, kEmpty, kEmpty, kEmpty, s, s + 1, kEmpty, kEmpty, kEmpty, kEmpty, t, t + 1,
+                                kEmpty, kEmpty, kEmpty, kEmpty);
+  } else {
+    blueGreenIndex = _mm256_setr_epi8(s, s + 1, s + 2, s + 3, kEmpty, kEmpty, kEmpty, kEmpty, t, t + 1, t + 2, t + 3,
+                                      kEmpty, kEmpty, kEmpty, kEmpty,  //
+                                      s, s + 1, s + 2, s + 3, kEmpty, kEmpty, kEmpty, kEmpty, t, t + 1, t + 2, t + 3,
+                                      kEmpty, kEmpty, kEmpty, kEmpty);
+    redIndex = _mm256_setr_epi8(kEmpty, kEmpty, kEmpty, kEmpty, s, s + 1, kEmpty, kEmpty, kEmpty, kEmpty, kEmpty,
+                                kEmpty, t, t + 1, kEmpty, kEmpty,  //
+                                kEmpty, kEmpty, kEmpty, kEmpty, s, s + 1, kEmpty, kEmpty, kEmpty, kEmpty, kEmpty,
+                                kEmpty, t, t + 1, kEmpty, kEmpty);
+  }
+  return _mm256_or_si256(_mm256_shuffle_epi8(blueGreen, blueGreenIndex), _mm256_shuffle_epi8(red, redIndex));
+}
+
+// Writes exactly the block's bytes. Six-byte pieces are stored in order so
+// that each one's four spare bytes are overwritten by the next; eight-byte
+// pixels keep the destination's fourth word.
+template <int Step>
+[[gnu::always_inline]] inline void StoreWordBlock(uint8_t* destination, __m256i blueGreen, __m256i red) {
+  __m256i first = PieceWords<Step>(blueGreen, red, 0);
+  __m256i second = PieceWords<Step>(blueGreen, red, 2);
+  if constexpr (Step == 6) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(destination), _mm256_castsi256_si128(first));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + 12), _mm256_extracti128_si256(first, 1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + 24), _mm256_castsi256_si128(second));
+    const __m128i last = _mm256_extracti128_si256(second, 1);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(destination + 36), last);
+    const uint32_t tail = static_cast<uint32_t>(_mm_extract_epi32(last, 2));
+    std::memcpy(destination + 44, &tail, sizeof tail);
+  } else {
+    const __m256i fourth = _mm256_set1_epi64x(static_cast<int64_t>(0xFFFF000000000000ull));
+    const __m256i keptFirst = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(destination));
+    const __m256i keptSecond = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(destination + 32));
+    first = _mm256_or_si256(first, _mm256_and_si256(keptFirst, fourth));
+    second = _mm256_or_si256(second, _mm256_and_si256(keptSecond, fourth));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination), first);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + 32), second);
+  }
+}
+
+template <int Step, bool PlainLightness, bool PlainSaturation>
+void TransformWordBlocks(uint8_t* out, const uint8_t* in, int32_t blocks, const HueLanes& lanes, WordSplit split) {
+  const __m128i shift = _mm_cvtsi32_si128(split.shift);
+  const __m256i top = _mm256_set1_epi32(static_cast<int>(split.top));
+  const __m256i lowMask = _mm256_set1_epi32(static_cast<int>(split.lowMask));
+  const __m256i byteMask = _mm256_set1_epi32(0xFF);
+  for (int32_t b = 0; b < blocks; ++b, in += kLanes * Step, out += kLanes * Step) {
+    const WordBlock<Step> loaded = LoadWordBlock<Step>(in);
+    const __m256i blue = _mm256_min_epu32(ChannelWords(loaded, 0), top);
+    const __m256i green = _mm256_min_epu32(ChannelWords(loaded, 1), top);
+    const __m256i red = _mm256_min_epu32(ChannelWords(loaded, 2), top);
+    const __m256i turned = TransformLanes<PlainLightness, PlainSaturation>(
+        _mm256_srl_epi32(blue, shift), _mm256_srl_epi32(green, shift), _mm256_srl_epi32(red, shift), lanes);
+    const __m256i newBlue =
+        _mm256_or_si256(_mm256_sll_epi32(_mm256_and_si256(turned, byteMask), shift), _mm256_and_si256(blue, lowMask));
+    const __m256i newGreen = _mm256_or_si256(
+        _mm256_sll_epi32(_mm256_and_si256(_mm256_srli_epi32(turned, 8), byteMask), shift),
+        _mm256_and_si256(green, lowMask));
+    const __m256i newRed =
+        _mm256_or_si256(_mm256_sll_epi32(_mm256_srli_epi32(turned, 16), shift), _mm256_and_si256(red, lowMask));
+    StoreWordBlock<Step>(out, _mm256_or_si256(newBlue, _mm256_slli_epi32(newGreen, 16)), newRed);
+  }
+}
+
+using WordBlockRun = void (*)(uint8_t* out, const uint8_t* in, int32_t blocks, const HueLanes& lanes,
+                              WordSplit split);
+
+template <int Step>
+WordBlockRun SelectWordBlockRun(bool plainLightness, bool plainSaturation) {
+  if (plainLightness) {
+    return plainSaturation ? TransformWordBlocks<Step, true, true> : TransformWordBlocks<Step, true, false>;
+  }
+  return plainSaturation ? TransformWordBlocks<Step, false, true> : TransformWordBlocks<Step, false, false>;
+}
 }  // namespace
 
 int HueSaturationBgr8Avx2(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int destinationX,
@@ -224,44 +438,48 @@ int HueSaturationBgr8Avx2(uint8_t* destination, const uint8_t* source, const Ker
   }
   if (IsEmptyWalk(walk)) return 1;
   const auto& block = *static_cast<const HueBlock*>(parameter);
-  const HueBaseTables& base = HueBaseTablesOnce();
-  SaturationTables tables;
-  BuildSaturationTables(block, &tables);
-  const HueRotation rotation = HueRotationOf(block.hue);
-  constexpr uint32_t kMask[6] = {0xFF00FF, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF};
-  constexpr int32_t kMultiplier[6] = {-1, 256, -65536, 1, -256, 65536};
-  alignas(32) int32_t masks[kLanes];
-  alignas(32) int32_t multipliers[kLanes];
-  for (int i = 0; i < kLanes; ++i) {
-    masks[i] = static_cast<int32_t>(kMask[(i + rotation.sextants) % 6]);
-    multipliers[i] = kMultiplier[(i + rotation.sextants) % 6];
-  }
-  const uint32_t saturationFactor = SaturationFactorOf(block.saturation);
-  const HueLanes lanes{tables.saturation,
-                       tables.lightnessSum,
-                       tables.lightnessCap,
-                       _mm256_set1_epi32(static_cast<int>(saturationFactor)),
-                       _mm256_set1_epi32(rotation.remainder),
-                       _mm256_load_si256(reinterpret_cast<const __m256i*>(masks)),
-                       _mm256_load_si256(reinterpret_cast<const __m256i*>(multipliers))};
+  const LanePlan plan(block);
   const int step = sourceStep;
-  const bool plainLightness = HasPlainLightness(tables);
-  const bool plainSaturation = HasPlainSaturation(tables, saturationFactor);
-  const BlockRun run = step == 3 ? SelectBlockRun<3>(plainLightness, plainSaturation)
-                                 : SelectBlockRun<4>(plainLightness, plainSaturation);
+  const BlockRun run = step == 3 ? SelectBlockRun<3>(plan.plainLightness, plan.plainSaturation)
+                                 : SelectBlockRun<4>(plan.plainLightness, plan.plainSaturation);
   const int32_t width = rect.Width();
   for (int32_t y = rect.top; y < rect.bottom; ++y) {
     uint8_t* out = walk.DestinationRow(y);
     const uint8_t* in = walk.SourceRow(y);
-    // Eight pixels are read before any is written: only in place or apart
-    // is that what the pixel-by-pixel order gives. Blocks read and write
-    // their own pixels' bytes only.
-    const ptrdiff_t apart = out > in ? out - in : in - out;
-    const bool inBlocks = apart == 0 || apart >= static_cast<ptrdiff_t>(width) * step;
-    const int32_t blocks = inBlocks ? width / kLanes : 0;
-    run(out, in, blocks, lanes);
+    const int32_t blocks = BlocksKeepTheOrder(out, in, width, step) ? width / kLanes : 0;
+    run(out, in, blocks, plan.lanes);
     for (int32_t x = blocks * kLanes; x < width; ++x) {
-      TransformOne(out + x * step, in + x * step, base, tables, rotation);
+      TransformOne(out + x * step, in + x * step, *plan.base, plan.tables, plan.rotation);
+    }
+  }
+  return 1;
+}
+
+int HueSaturationBgr16Avx2(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int destinationX,
+                           int destinationY, int destinationStep, int sourceStep, int destinationStride,
+                           int sourceStride, void* parameter, void* extra) {
+  const PixelWalk walk = MakePixelWalk(destination, source, rect, destinationX, destinationY, destinationStep,
+                                       sourceStep, destinationStride, sourceStride);
+  const bool vectorSteps = destinationStep == sourceStep && (sourceStep == 6 || sourceStep == 8);
+  if (!vectorSteps || parameter == nullptr || !IsUsableWalk(walk, 6)) {
+    return HueSaturationBgr16(destination, source, rect, destinationX, destinationY, destinationStep, sourceStep,
+                              destinationStride, sourceStride, parameter, extra);
+  }
+  if (IsEmptyWalk(walk)) return 1;
+  const auto& block = *static_cast<const HueBlock*>(parameter);
+  const LanePlan plan(block);
+  const WordSplit split = SplitOf(block.sampleBits);
+  const int step = sourceStep;
+  const WordBlockRun run = step == 6 ? SelectWordBlockRun<6>(plan.plainLightness, plan.plainSaturation)
+                                     : SelectWordBlockRun<8>(plan.plainLightness, plan.plainSaturation);
+  const int32_t width = rect.Width();
+  for (int32_t y = rect.top; y < rect.bottom; ++y) {
+    uint8_t* out = walk.DestinationRow(y);
+    const uint8_t* in = walk.SourceRow(y);
+    const int32_t blocks = BlocksKeepTheOrder(out, in, width, step) ? width / kLanes : 0;
+    run(out, in, blocks, plan.lanes, split);
+    for (int32_t x = blocks * kLanes; x < width; ++x) {
+      TransformOneWord(out + x * step, in + x * step, plan, split);
     }
   }
   return 1;

@@ -230,24 +230,60 @@ TEST_F(HueSaturationKernelTest, EightBitAvx2VariantEqualsScalarForSaturationOuts
   }
 }
 
-TEST_F(HueSaturationKernelTest, SixteenBitVectorVariantEqualsScalar) {
-  if (!__builtin_cpu_supports("avx512vbmi")) GTEST_SKIP() << "no AVX-512 VBMI";
-  const RectangleKernel vector = SelectHueSaturationBgr16(kAllFeatures);
-  ASSERT_NE(vector, HueSaturationBgr16);
-  for (int width : {1, 4, 5, 7, 8, 9, 15, 16, 17, 21, 22, 31, 32, 33, 50, 63, 64, 65}) {
-    for (int height : {1, 4, 5}) {
-      for (int step : {6, 8}) {
-        for (int32_t bits : {8, 10, 12, 16, 3, 40}) {
-          const TestImage source = RandomWordImage(width, height, step, bits == 8 ? 300 : 65535, random_);
-          TestImage scalar = RandomImage(width + 2, height + 1, step, random_);
-          TestImage actual = scalar;
-          const KernelRect rect{width / 4, height / 2, width, height};
-          HueBlock block{width * 11 - 300, 0, height * 60 - 200, bits};
-          ASSERT_EQ(RunKernel(HueSaturationBgr16, scalar, source, rect, 2, 1, &block), 1);
-          ASSERT_EQ(RunKernel(vector, actual, source, rect, 2, 1, &block), 1);
-          ASSERT_EQ(actual.bytes, scalar.bytes)
-              << width << "x" << height << " step " << step << " bits " << bits;
+TEST_F(HueSaturationKernelTest, SixteenBitVectorVariantsEqualScalar) {
+  std::vector<RectangleKernel> variants;
+  if (__builtin_cpu_supports("avx512vbmi")) variants.push_back(SelectHueSaturationBgr16(kAllFeatures));
+  if (__builtin_cpu_supports("avx2")) variants.push_back(SelectHueSaturationBgr16(kFeatureAvx2));
+  if (variants.empty()) GTEST_SKIP() << "no AVX2";
+  for (RectangleKernel vector : variants) {
+    ASSERT_NE(vector, HueSaturationBgr16);
+    for (int width : {1, 4, 5, 7, 8, 9, 15, 16, 17, 21, 22, 31, 32, 33, 50, 63, 64, 65}) {
+      for (int height : {1, 4, 5}) {
+        for (int step : {6, 8}) {
+          for (int32_t bits : {8, 10, 12, 16, 3, 40}) {
+            const TestImage source = RandomWordImage(width, height, step, bits == 8 ? 300 : 65535, random_);
+            TestImage scalar = RandomImage(width + 2, height + 1, step, random_);
+            TestImage actual = scalar;
+            const KernelRect rect{width / 4, height / 2, width, height};
+            HueBlock block{width * 11 - 300, 0, height * 60 - 200, bits};
+            ASSERT_EQ(RunKernel(HueSaturationBgr16, scalar, source, rect, 2, 1, &block), 1);
+            ASSERT_EQ(RunKernel(vector, actual, source, rect, 2, 1, &block), 1);
+            ASSERT_EQ(actual.bytes, scalar.bytes) << width << "x" << height << " step " << step << " bits " << bits;
+          }
         }
+      }
+    }
+  }
+}
+
+// Every colour once at 10 bits, in place, both pixel steps, a plain and a
+// gathered-lightness setting: the words' low bits must come through and a
+// fourth word must stay as it was.
+TEST_F(HueSaturationKernelTest, SixteenBitAvx2VariantEqualsScalarOnEveryColour) {
+  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2";
+  const RectangleKernel vector = SelectHueSaturationBgr16(kFeatureAvx2);
+  for (int step : {6, 8}) {
+    for (const HueBlock& setting : {HueBlock{-200, 0, 150, 10}, HueBlock{5, 40, 90, 10}}) {
+      for (int red = 0; red < 256; red += 5) {
+        TestImage colours;
+        colours.width = 65536;
+        colours.height = 1;
+        colours.step = step;
+        colours.stride = step * 65536;
+        colours.bytes.resize(colours.stride);
+        for (int i = 0; i < 65536; ++i) {
+          const uint32_t words[4] = {static_cast<uint32_t>((i & 0xFF) << 2 | (i & 3)),
+                                     static_cast<uint32_t>((i >> 8) << 2 | (i >> 3 & 3)),
+                                     static_cast<uint32_t>(red << 2 | (i >> 5 & 3)), static_cast<uint32_t>(i ^ 0x5A5A)};
+          for (int c = 0; c < step / 2; ++c) colours.SetSample(i, 0, c, 2, words[c]);
+        }
+        TestImage scalar = colours;
+        TestImage inPlace = colours;
+        HueBlock block = setting;
+        ASSERT_EQ(RunKernel(HueSaturationBgr16, scalar, colours, {0, 0, 65536, 1}, 0, 0, &block), 1);
+        ASSERT_EQ(RunKernel(vector, inPlace, inPlace, {0, 0, 65536, 1}, 0, 0, &block), 1);
+        ASSERT_EQ(inPlace.bytes, scalar.bytes)
+            << "lightness " << setting.lightness << " red " << red << " step " << step;
       }
     }
   }
