@@ -1,6 +1,7 @@
-// Hue and saturation with AVX2: the steps of TransformPixel on eight 8-bit
-// pixels at a time, one pixel per 32-bit lane. Gathers are slow on many
-// processors, so the tables that are plain arithmetic are computed instead.
+// Hue and saturation with AVX2: the steps of TransformPixel on eight pixels
+// at a time, one pixel per 32-bit lane, or sixteen on 16-bit lanes where the
+// tables are plain. Gathers are slow on many processors, so the tables that
+// are plain arithmetic are computed instead.
 #include <immintrin.h>
 
 #include <cstdint>
@@ -153,7 +154,7 @@ template <int Step>
     blue = _mm256_setr_epi8(0, -1, -1, -1, 4, -1, -1, -1, 8, -1, -1, -1, 12, -1, -1, -1,  //
                             0, -1, -1, -1, 4, -1, -1, -1, 8, -1, -1, -1, 12, -1, -1, -1);
   }
-  // Index -1 has its top bit set, which stays set when one is added.
+  // Only the first byte of each slot is an index; the -1s above it get 0 added.
   const __m256i one = _mm256_set1_epi32(1);
   const __m256i green = _mm256_add_epi8(blue, one);
   const __m256i red = _mm256_add_epi8(green, one);
@@ -201,6 +202,176 @@ BlockRun SelectBlockRun(bool plainLightness, bool plainSaturation) {
     return plainSaturation ? TransformBlocks<Step, true, true> : TransformBlocks<Step, true, false>;
   }
   return plainSaturation ? TransformBlocks<Step, false, true> : TransformBlocks<Step, false, false>;
+}
+
+// Sixteen pixels on 16-bit lanes, for plain lightness and saturation tables:
+// every value of TransformPixel but the 24-bit products fits 16 bits, and the
+// result is built channel by channel instead of as 0xRRGGBB (no channel
+// carries into the next: low + chroma stays at or below 255, step at or
+// below chroma).
+struct WideLanes {
+  __m256i saturationFactor;  // (Saturation + 256), limited as SaturationFactorOf limits it, over 256
+  __m256i remainder;
+  // Per channel, indexed by the pixel's own sextant 0..6 in the low byte
+  // and 8 + it in the high byte: whether chroma is added, and the sign of step.
+  __m256i chromaMask[3];
+  __m256i stepSign[3];
+};
+
+WideLanes MakeWideLanes(uint32_t saturationFactor, HueRotation rotation) {
+  // Channel c of sextant 0..5: chroma added (B, G, R), step added (+1), taken (-1) or not.
+  constexpr int8_t kChroma[3][6] = {{1, 0, 0, 0, 1, 1}, {0, 0, 1, 1, 1, 0}, {1, 1, 1, 0, 0, 0}};
+  constexpr int8_t kSign[3][6] = {{-1, 0, 0, 1, 0, 0}, {0, 1, 0, 0, -1, 0}, {0, 0, -1, 0, 0, 1}};
+  WideLanes lanes{};
+  lanes.saturationFactor = _mm256_set1_epi16(static_cast<int16_t>(saturationFactor >> 8));
+  lanes.remainder = _mm256_set1_epi16(static_cast<int16_t>(rotation.remainder));
+  for (int c = 0; c < 3; ++c) {
+    alignas(16) int8_t chroma[16];
+    alignas(16) int8_t sign[16];
+    for (int own = 0; own < 8; ++own) {
+      const int sextant = (own + rotation.sextants) % 6;
+      const int16_t mask = kChroma[c][sextant] != 0 ? -1 : 0;
+      const int16_t signWord = kSign[c][sextant];
+      chroma[own] = static_cast<int8_t>(mask);
+      chroma[own + 8] = static_cast<int8_t>(mask >> 8);
+      sign[own] = static_cast<int8_t>(signWord);
+      sign[own + 8] = static_cast<int8_t>(signWord >> 8);
+    }
+    lanes.chromaMask[c] = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(chroma)));
+    lanes.stepSign[c] = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(sign)));
+  }
+  return lanes;
+}
+
+// Channel `c` of sixteen pixels, one byte per 16-bit slot: the first eight
+// pixels in slots 0..3 of each half, the next eight in slots 4..7, read as
+// LoadChannels reads them.
+template <int Step>
+struct WideIndex {
+  static __m256i Of(int c, bool second) {
+    alignas(32) int8_t index[32];
+    for (int half = 0; half < 2; ++half) {
+      // Three-byte pixels: the high half holds bytes 8..23, pixel 4 at byte 4.
+      const int first = Step == 3 ? 4 * half : 0;
+      for (int slot = 0; slot < 8; ++slot) {
+        const bool mine = (slot >= 4) == second;
+        index[16 * half + 2 * slot] = mine ? static_cast<int8_t>(first + Step * (slot % 4) + c) : -1;
+        index[16 * half + 2 * slot + 1] = -1;
+      }
+    }
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(index));
+  }
+};
+
+template <int Step>
+[[gnu::always_inline]] inline __m256i LoadBlockBytes(const uint8_t* source) {
+  if constexpr (Step == 3) {
+    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
+    const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 8));
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(first), second, 1);
+  } else {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source));
+  }
+}
+
+struct WideIndexes {
+  __m256i first[3];
+  __m256i second[3];
+};
+
+template <int Step>
+WideIndexes MakeWideIndexes() {
+  WideIndexes indexes;
+  for (int c = 0; c < 3; ++c) {
+    indexes.first[c] = WideIndex<Step>::Of(c, false);
+    indexes.second[c] = WideIndex<Step>::Of(c, true);
+  }
+  return indexes;
+}
+
+// (Q[delta] * numerator + 0x8000) >> 16 on 32-bit lanes, Q from ReciprocalOf.
+[[gnu::always_inline]] inline __m256i PositionHalf(__m256i delta, __m256i numerator) {
+  const __m256i product = _mm256_mullo_epi32(ReciprocalOf(delta), numerator);
+  return _mm256_srli_epi32(_mm256_add_epi32(product, _mm256_set1_epi32(0x8000)), 16);
+}
+
+template <int Step>
+void TransformWideBlocks(uint8_t* out, const uint8_t* in, int32_t blocks, const WideLanes& k,
+                         const WideIndexes& index) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i one = _mm256_set1_epi16(1);
+  for (int32_t b = 0; b < blocks; ++b, in += 16 * Step, out += 16 * Step) {
+    const __m256i bytesA = LoadBlockBytes<Step>(in);
+    const __m256i bytesB = LoadBlockBytes<Step>(in + 8 * Step);
+    __m256i channel[3];
+    for (int c = 0; c < 3; ++c) {
+      channel[c] = _mm256_or_si256(_mm256_shuffle_epi8(bytesA, index.first[c]),
+                                   _mm256_shuffle_epi8(bytesB, index.second[c]));
+    }
+    const __m256i blue = channel[0];
+    const __m256i green = channel[1];
+    const __m256i red = channel[2];
+
+    const __m256i greenLeads = _mm256_cmpgt_epi16(green, red);
+    __m256i maximum = _mm256_max_epi16(red, green);
+    __m256i minimum = _mm256_min_epi16(red, green);
+    __m256i numerator =
+        _mm256_blendv_epi8(_mm256_sub_epi16(green, blue), _mm256_sub_epi16(blue, red), greenLeads);
+    __m256i sextant = _mm256_blendv_epi8(one, _mm256_set1_epi16(3), greenLeads);
+    const __m256i blueAbove = _mm256_cmpgt_epi16(blue, maximum);
+    maximum = _mm256_max_epi16(maximum, blue);
+    numerator = _mm256_blendv_epi8(numerator, _mm256_sub_epi16(red, green), blueAbove);
+    sextant = _mm256_blendv_epi8(sextant, _mm256_set1_epi16(5), blueAbove);
+    minimum = _mm256_min_epi16(minimum, blue);
+    const __m256i delta = _mm256_sub_epi16(maximum, minimum);
+    const __m256i wraps = _mm256_cmpgt_epi16(zero, numerator);
+    sextant = _mm256_add_epi16(sextant, wraps);
+    numerator = _mm256_add_epi16(numerator, _mm256_and_si256(wraps, delta));
+
+    const __m256i sum = _mm256_add_epi16(maximum, minimum);
+    const __m256i cap = _mm256_min_epi16(sum, _mm256_sub_epi16(_mm256_set1_epi16(511), sum));
+    // S[delta] = min(255, (delta * factor + 128) >> 8) from the 32-bit product's halves.
+    const __m256i productLow = _mm256_mullo_epi16(delta, k.saturationFactor);
+    const __m256i productHigh = _mm256_mulhi_epu16(delta, k.saturationFactor);
+    const __m256i saturated = _mm256_min_epu16(
+        _mm256_max_epu16(_mm256_srli_epi16(_mm256_adds_epu16(productLow, _mm256_set1_epi16(128)), 8),
+                         _mm256_slli_epi16(productHigh, 8)),
+        _mm256_set1_epi16(255));
+    const __m256i spread = _mm256_min_epi16(saturated, cap);
+    const __m256i low = _mm256_srli_epi16(_mm256_sub_epi16(sum, spread), 1);
+    const __m256i chroma = _mm256_sub_epi16(_mm256_srli_epi16(_mm256_add_epi16(sum, spread), 1), low);
+
+    // Delta 0 (gray) divides by 1 instead: its numerator is 0 and its chroma 0.
+    const __m256i divisor = _mm256_max_epi16(delta, one);
+    const __m256i position0 =
+        _mm256_packus_epi32(PositionHalf(_mm256_unpacklo_epi16(divisor, zero), _mm256_unpacklo_epi16(numerator, zero)),
+                            PositionHalf(_mm256_unpackhi_epi16(divisor, zero), _mm256_unpackhi_epi16(numerator, zero)));
+    __m256i position = _mm256_add_epi16(position0, k.remainder);
+    const __m256i carries = _mm256_cmpgt_epi16(position, _mm256_set1_epi16(254));
+    position = _mm256_sub_epi16(position, _mm256_and_si256(carries, _mm256_set1_epi16(255)));
+    sextant = _mm256_sub_epi16(sextant, carries);
+    const __m256i step =
+        _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(chroma, position), _mm256_set1_epi16(128)), 8);
+
+    const __m256i lookup = _mm256_add_epi16(_mm256_or_si256(sextant, _mm256_slli_epi16(sextant, 8)),
+                                            _mm256_set1_epi16(0x0800));
+    __m256i result[3];
+    for (int c = 0; c < 3; ++c) {
+      const __m256i added = _mm256_add_epi16(_mm256_and_si256(chroma, _mm256_shuffle_epi8(k.chromaMask[c], lookup)),
+                                             _mm256_sign_epi16(step, _mm256_shuffle_epi8(k.stepSign[c], lookup)));
+      result[c] = _mm256_add_epi16(low, added);
+    }
+    const __m256i blueGreen = _mm256_or_si256(result[0], _mm256_slli_epi16(result[1], 8));
+    const __m256i first = _mm256_unpacklo_epi16(blueGreen, result[2]);
+    const __m256i second = _mm256_unpackhi_epi16(blueGreen, result[2]);
+    if constexpr (Step == 3) {
+      StorePixels3(out, first);
+      StorePixels3(out + 8 * Step, second);
+    } else {
+      StorePixels4(out, first);
+      StorePixels4(out + 8 * Step, second);
+    }
+  }
 }
 
 void TransformOne(uint8_t* destination, const uint8_t* source, const HueBaseTables& base,
@@ -442,12 +613,23 @@ int HueSaturationBgr8Avx2(uint8_t* destination, const uint8_t* source, const Ker
   const int step = sourceStep;
   const BlockRun run = step == 3 ? SelectBlockRun<3>(plan.plainLightness, plan.plainSaturation)
                                  : SelectBlockRun<4>(plan.plainLightness, plan.plainSaturation);
+  // Plain tables take sixteen pixels at a time on 16-bit lanes.
+  const bool wide = plan.plainLightness && plan.plainSaturation;
+  const WideLanes wideLanes = MakeWideLanes(SaturationFactorOf(block.saturation), plan.rotation);
+  const WideIndexes wideIndexes = step == 3 ? MakeWideIndexes<3>() : MakeWideIndexes<4>();
   const int32_t width = rect.Width();
   for (int32_t y = rect.top; y < rect.bottom; ++y) {
     uint8_t* out = walk.DestinationRow(y);
     const uint8_t* in = walk.SourceRow(y);
     const int32_t blocks = BlocksKeepTheOrder(out, in, width, step) ? width / kLanes : 0;
-    run(out, in, blocks, plan.lanes);
+    const int32_t wideBlocks = wide ? blocks / 2 : 0;
+    if (step == 3) {
+      TransformWideBlocks<3>(out, in, wideBlocks, wideLanes, wideIndexes);
+    } else {
+      TransformWideBlocks<4>(out, in, wideBlocks, wideLanes, wideIndexes);
+    }
+    const int32_t done = wideBlocks * 2 * kLanes;
+    run(out + done * step, in + done * step, blocks - 2 * wideBlocks, plan.lanes);
     for (int32_t x = blocks * kLanes; x < width; ++x) {
       TransformOne(out + x * step, in + x * step, *plan.base, plan.tables, plan.rotation);
     }
