@@ -15,9 +15,9 @@ namespace {
 constexpr int32_t kRowsAhead = 2;
 
 uint64_t Total(__m256i sums) {
-  const __m128i halves = _mm_add_epi64(_mm256_castsi256_si128(sums), _mm256_extracti128_si256(sums, 1));
-  return static_cast<uint64_t>(_mm_cvtsi128_si64(halves)) +
-         static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(halves, halves)));
+  uint64_t quarters[4];
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(quarters), sums);
+  return quarters[0] + quarters[1] + quarters[2] + quarters[3];
 }
 
 // Bits 2..9 of each word in its low byte, its high byte 0, so that sums of
