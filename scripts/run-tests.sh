@@ -8,7 +8,9 @@ scripts/install-deps.sh
 
 jobs=$(nproc)
 launcher=()
-if command -v ccache >/dev/null; then
+# A compiler cache where one is installed, unless ZIRVO_CCACHE=0 asks for a
+# build from nothing, as on a fresh machine.
+if [[ "${ZIRVO_CCACHE:-1}" != 0 ]] && command -v ccache >/dev/null; then
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DZIRVO_TEST_PCH=OFF)
 fi
 # Each step's wall time, so a slow CI run shows where its time went.
