@@ -41,7 +41,10 @@ class CallbackStream {
     ZirvoSimConfig config;
     ZirvoSim_DefaultConfig(&config);
     config.paced = paced ? 1 : 0;
-    config.animated = 1;
+    // Unpaced, the camera serves one picture again and again: drawing a new
+    // one per frame is the simulator's work, not the road's, and would take
+    // a core from it on a small machine.
+    config.animated = paced ? 1 : 0;
     camera_ = ZirvoSim_Attach(kBenchDrive, &config);
     handle_ = Zirvo_Initialize(nullptr);
     window_ = ZirvoPort_CreateMessageWindow();

@@ -69,7 +69,7 @@ ZIRVO_PORT_API HWND ZirvoPort_CreateMessageWindow(void);
    waiting. */
 ZIRVO_PORT_API int ZirvoPort_GetMessage(HWND window, ZirvoPortMessage* message, int timeout_ms);
 /* 1 when the window existed. Messages still queued are dropped; later posts
-   to it fail quietly. */
+   to it fail quietly. Also releases a handle of ZirvoPort_WrapX11Window. */
 ZIRVO_PORT_API int ZirvoPort_DestroyWindow(HWND window);
 
 /* ---- Preview windows ------------------------------------------------- */
@@ -77,7 +77,8 @@ ZIRVO_PORT_API int ZirvoPort_DestroyWindow(HWND window);
 /* The application's own X11 window (its id on the display named in DISPLAY)
    as a handle that Zirvo_SetPreviewWindow accepts as the preview's parent, so
    that the preview appears inside a GTK or Qt window. The same id always gives
-   the same handle. Null for id 0 and where X11 is not used. */
+   the same handle until ZirvoPort_DestroyWindow releases it (which leaves the
+   X11 window itself alone). Null for id 0 and where X11 is not used. */
 ZIRVO_PORT_API HWND ZirvoPort_WrapX11Window(unsigned long xid);
 /* The X11 id behind a wrapped handle or behind a preview window shown on an
    X11 display; 0 for any other handle. */

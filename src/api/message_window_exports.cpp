@@ -2,6 +2,7 @@
 #include "zirvo_port.h"
 
 #include "platform/message_window.h"
+#include "platform/window.h"
 
 extern "C" {
 
@@ -27,7 +28,8 @@ ZIRVO_PORT_API int ZirvoPort_GetMessage(HWND window, ZirvoPortMessage* message, 
 
 ZIRVO_PORT_API int ZirvoPort_DestroyWindow(HWND window) {
   try {
-    return zirvo::platform::DestroyMessageWindow(window) ? 1 : 0;
+    using namespace zirvo::platform;
+    return DestroyMessageWindow(window) || ReleaseWrappedX11Window(window) ? 1 : 0;
   } catch (...) {
     return 0;
   }

@@ -13,6 +13,7 @@
 #include "display/copy_image_out.h"
 #include "display/frame_bitmap.h"
 #include "instance/camera_instance.h"
+#include "instance/side_worker.h"
 #include "output/record_frame.h"
 #include "output/still_image_saver.h"
 #include "platform/clock.h"
@@ -224,6 +225,7 @@ int CameraInstance::StartPreview() {
 }
 
 void CameraInstance::CaptureLoop() {
+  SideWorker drawer;
   while (streamingRunFlag_.load() != 0) {
     // A negative stored wait time must not become a sleep of 49 days.
     platform::Sleep(static_cast<uint32_t>(std::max(settings_.VideoFormat().waitTime, 0)));
@@ -246,7 +248,7 @@ void CameraInstance::CaptureLoop() {
       std::lock_guard image(imageLock_);
       format = prepared_;
     }
-    CaptureOneFrame(format);
+    CaptureOneFrame(format, drawer);
   }
   captureFinished_->Set();
 }
@@ -354,7 +356,7 @@ void CameraInstance::PostFrameMessage(uintptr_t wParam, intptr_t lParam) {
   if (window) platform::PostWindowMessage(window, kMessageCameraFrame, wParam, lParam);
 }
 
-void CameraInstance::CaptureOneFrame(const PreparedFormat& format) {
+void CameraInstance::CaptureOneFrame(const PreparedFormat& format, SideWorker& drawer) {
   bool delivered = true;
   {
     std::lock_guard image(imageLock_);
@@ -373,7 +375,8 @@ void CameraInstance::CaptureOneFrame(const PreparedFormat& format) {
     FillFrameInfo(format, rate);
     ConvertCurrentFrame();
     frameReady_.store(1);
-    DrawPreview(format.colorMode);
+    // The preview is drawn beside the copy-out: both only read the image.
+    SideJob draw(drawer, [this, colorMode = format.colorMode] { DrawPreview(colorMode); });
     std::lock_guard caller(callerLock_);
     if (callerBuffer_ != nullptr && callerBufferSize_ != 0) {
       CopyOutReporter reporter(*this, callbackWindow_);
@@ -463,7 +466,8 @@ int CameraInstance::CreatePreviewWindowForStart() {
   return previewWindow_.Create(this, placement);
 }
 
-// With imageLock_ held.
+// With imageLock_ held, by this thread or by the capture thread that handed
+// the drawing to its side worker.
 void CameraInstance::DrawPreview(int colorMode) {
   DisplayBitmaps bitmaps;
   bitmaps.raw8 = bitmaps_[kBitmapRaw8].get();

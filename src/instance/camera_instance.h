@@ -27,6 +27,7 @@ namespace zirvo {
 class FrameBitmap;
 class Model7730Device;
 class SheetBase;
+class SideWorker;
 
 enum AcquisitionMode : int32_t { ModeIdle = 0, ModeStreaming = 1, ModeCapture = 2 };
 
@@ -259,7 +260,7 @@ class CameraInstance {
   void FinishRawFrame(const PreparedFormat& format, int mirrorHorizontal);
   void ConvertCurrentFrame();
   void CaptureLoop();
-  void CaptureOneFrame(const PreparedFormat& format);
+  void CaptureOneFrame(const PreparedFormat& format, SideWorker& drawer);
   void ReportTransferStopped();
   void FillFrameInfo(const PreparedFormat& format, int32_t rateTimes10);
   void PostFrameMessage(uintptr_t wParam, intptr_t lParam);

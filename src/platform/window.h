@@ -95,6 +95,10 @@ WindowSystem CurrentWindowSystem();
 // DISPLAY) as a handle that can parent a preview window. The same id always
 // gives the same handle. Null where X11 is not used.
 WindowHandle WrapX11Window(unsigned long xid);
+// Forgets the handle of a wrapped id (the X11 window itself stays the
+// application's); true when `window` was one. A preview window inside it is
+// left as it is.
+bool ReleaseWrappedX11Window(WindowHandle window);
 // The X11 id behind a wrapped handle or a window shown on an X11 display; 0
 // for other handles.
 unsigned long X11WindowOf(WindowHandle window);

@@ -234,6 +234,22 @@ TEST_F(WindowTest, WrappedX11IdsKeepOneHandleThatNoOtherWindowHas) {
   DestroyMessageWindow(message);
 }
 
+TEST_F(WindowTest, ReleasedWrappersNameNothingAndOnlyWrappersAreReleased) {
+  WindowHandle wrapped = ZirvoPort_WrapX11Window(0x3a0000b);
+  ASSERT_NE(wrapped, nullptr);
+  EXPECT_EQ(ZirvoPort_DestroyWindow(parent_), 0);  // a window of ours is not a wrapper
+  EXPECT_EQ(ZirvoPort_DestroyWindow(wrapped), 1);
+  EXPECT_EQ(ZirvoPort_X11WindowOf(wrapped), 0ul);
+  EXPECT_EQ(ZirvoPort_DestroyWindow(wrapped), 0);
+  std::vector<uint32_t> pixels;
+  int32_t width = 0, height = 0;
+  EXPECT_TRUE(ReadDisplayWindowPixels(parent_, &pixels, &width, &height));
+  WindowHandle again = ZirvoPort_WrapX11Window(0x3a0000b);
+  EXPECT_EQ(ZirvoPort_X11WindowOf(again), 0x3a0000bul);
+  EXPECT_NE(again, wrapped);  // handles are never reused
+  EXPECT_EQ(ZirvoPort_DestroyWindow(again), 1);
+}
+
 TEST_F(WindowTest, WithoutADisplayNamedWindowsAreOffscreen) {
   const char* saved = std::getenv("DISPLAY");
   std::string previous = saved != nullptr ? saved : "";

@@ -2,6 +2,8 @@
 #include <cerrno>
 #include <ctime>
 
+#include <sched.h>
+
 #include "platform/clock.h"
 
 namespace zirvo::platform {
@@ -20,6 +22,13 @@ class MonotonicClock final : public Clock {
   uint32_t TimeGetTime() override { return MonotonicMilliseconds(); }
   uint32_t GetTickCount() override { return MonotonicMilliseconds(); }
   void Sleep(uint32_t milliseconds) override {
+    // As on Windows, no time at all still gives the processor to any other
+    // thread ready to run: a loop polling with a wait of 0 must not starve
+    // the threads it waits for.
+    if (milliseconds == 0) {
+      sched_yield();
+      return;
+    }
     timespec remaining{static_cast<time_t>(milliseconds / 1000u),
                        static_cast<long>(milliseconds % 1000u) * 1000000L};
     while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {

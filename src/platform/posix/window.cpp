@@ -165,6 +165,15 @@ class WindowTable {
     wrapped_.emplace(xid, handle);
     return handle;
   }
+  // Forgets a wrapped id; windows of ours are destroyed, not unwrapped.
+  bool Unwrap(WindowHandle handle) {
+    std::lock_guard lock(mutex_);
+    auto found = windows_.find(reinterpret_cast<uintptr_t>(handle));
+    if (found == windows_.end() || found->second.window || found->second.wrappedXid == 0) return false;
+    wrapped_.erase(found->second.wrappedXid);
+    windows_.erase(found);
+    return true;
+  }
   bool Find(WindowHandle handle, WindowRecord* record) {
     std::lock_guard lock(mutex_);
     auto found = windows_.find(reinterpret_cast<uintptr_t>(handle));
@@ -405,6 +414,8 @@ WindowSystem CurrentWindowSystem() { return Windows().system.load(); }
 WindowHandle WrapX11Window(unsigned long xid) {
   return xid == 0 ? nullptr : Windows().Wrap(xid);
 }
+
+bool ReleaseWrappedX11Window(WindowHandle window) { return Windows().Unwrap(window); }
 
 unsigned long X11WindowOf(WindowHandle window) {
   WindowRecord record;

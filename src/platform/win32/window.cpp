@@ -194,6 +194,7 @@ void SetWindowSystem(WindowSystem system) { windowSystem.store(system); }
 WindowSystem CurrentWindowSystem() { return windowSystem.load(); }
 
 WindowHandle WrapX11Window(unsigned long) { return nullptr; }
+bool ReleaseWrappedX11Window(WindowHandle) { return false; }
 unsigned long X11WindowOf(WindowHandle) { return 0; }
 
 }  // namespace zirvo::platform
