@@ -70,12 +70,12 @@ bool HasPlainSaturation(const SaturationTables& tables, uint32_t factor) {
   return _mm256_cvttps_epi32(quotient);
 }
 
-// Pixels 0x00RRGGBB in, results 0x00RRGGBB out; every step as TransformPixel takes it.
+// Channels in, one sample 0..255 per 32-bit lane; results 0x00RRGGBB out;
+// every step as TransformPixel takes it.
 // PlainLightness: lightness 0, the sum is the index and the cap min(k, 511 - k).
 // PlainSaturation: the saturation table is SaturationOf(n, saturationFactor).
 template <bool PlainLightness, bool PlainSaturation>
 [[gnu::always_inline]] inline __m256i TransformLanes(__m256i blue, __m256i green, __m256i red, const HueLanes& k) {
-
   const __m256i greenLeads = _mm256_cmpgt_epi32(green, red);
   __m256i maximum = _mm256_max_epi32(red, green);
   __m256i minimum = _mm256_min_epi32(red, green);
@@ -132,25 +132,33 @@ template <bool PlainLightness, bool PlainSaturation>
       _mm256_mullo_epi32(step, _mm256_permutevar8x32_epi32(k.multipliers, sextant)));
 }
 
-// Eight pixels' channels, one sample per 32-bit lane. Three-byte pixels are
-// read as exactly their 24 bytes: bytes 0..15 into the low half and 8..23
-// into the high half; four-byte pixels as their 32 bytes.
+// Eight pixels' bytes. Three-byte pixels are read as exactly their 24 bytes:
+// bytes 0..15 into the low half and 8..23 into the high half; four-byte
+// pixels as their 32 bytes.
+template <int Step>
+[[gnu::always_inline]] inline __m256i LoadBlockBytes(const uint8_t* source) {
+  if constexpr (Step == 3) {
+    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
+    const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 8));
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(first), second, 1);
+  } else {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source));
+  }
+}
+
+// Eight pixels' channels, one sample per 32-bit lane.
 struct Channels {
   __m256i blue, green, red;
 };
 
 template <int Step>
 [[gnu::always_inline]] inline Channels LoadChannels(const uint8_t* source) {
-  __m256i bytes;
+  const __m256i bytes = LoadBlockBytes<Step>(source);
   __m256i blue;
   if constexpr (Step == 3) {
-    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
-    const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 8));
-    bytes = _mm256_inserti128_si256(_mm256_castsi128_si256(first), second, 1);
     blue = _mm256_setr_epi8(0, -1, -1, -1, 3, -1, -1, -1, 6, -1, -1, -1, 9, -1, -1, -1,  //
                             4, -1, -1, -1, 7, -1, -1, -1, 10, -1, -1, -1, 13, -1, -1, -1);
   } else {
-    bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source));
     blue = _mm256_setr_epi8(0, -1, -1, -1, 4, -1, -1, -1, 8, -1, -1, -1, 12, -1, -1, -1,  //
                             0, -1, -1, -1, 4, -1, -1, -1, 8, -1, -1, -1, 12, -1, -1, -1);
   }
@@ -210,7 +218,7 @@ BlockRun SelectBlockRun(bool plainLightness, bool plainSaturation) {
 // carries into the next: low + chroma stays at or below 255, step at or
 // below chroma).
 struct WideLanes {
-  __m256i saturationFactor;  // (Saturation + 256), limited as SaturationFactorOf limits it, over 256
+  __m256i saturationFactor;  // SaturationFactorOf over 256 (it is a multiple of 256)
   __m256i remainder;
   // Per channel, indexed by the pixel's own sextant 0..6 in the low byte
   // and 8 + it in the high byte: whether chroma is added, and the sign of step.
@@ -247,31 +255,18 @@ WideLanes MakeWideLanes(uint32_t saturationFactor, HueRotation rotation) {
 // pixels in slots 0..3 of each half, the next eight in slots 4..7, read as
 // LoadChannels reads them.
 template <int Step>
-struct WideIndex {
-  static __m256i Of(int c, bool second) {
-    alignas(32) int8_t index[32];
-    for (int half = 0; half < 2; ++half) {
-      // Three-byte pixels: the high half holds bytes 8..23, pixel 4 at byte 4.
-      const int first = Step == 3 ? 4 * half : 0;
-      for (int slot = 0; slot < 8; ++slot) {
-        const bool mine = (slot >= 4) == second;
-        index[16 * half + 2 * slot] = mine ? static_cast<int8_t>(first + Step * (slot % 4) + c) : -1;
-        index[16 * half + 2 * slot + 1] = -1;
-      }
+__m256i WideIndexOf(int c, bool second) {
+  alignas(32) int8_t index[32];
+  for (int half = 0; half < 2; ++half) {
+    // Three-byte pixels: the high half holds bytes 8..23, pixel 4 at byte 4.
+    const int first = Step == 3 ? 4 * half : 0;
+    for (int slot = 0; slot < 8; ++slot) {
+      const bool mine = (slot >= 4) == second;
+      index[16 * half + 2 * slot] = mine ? static_cast<int8_t>(first + Step * (slot % 4) + c) : -1;
+      index[16 * half + 2 * slot + 1] = -1;
     }
-    return _mm256_load_si256(reinterpret_cast<const __m256i*>(index));
   }
-};
-
-template <int Step>
-[[gnu::always_inline]] inline __m256i LoadBlockBytes(const uint8_t* source) {
-  if constexpr (Step == 3) {
-    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
-    const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 8));
-    return _mm256_inserti128_si256(_mm256_castsi128_si256(first), second, 1);
-  } else {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source));
-  }
+  return _mm256_load_si256(reinterpret_cast<const __m256i*>(index));
 }
 
 struct WideIndexes {
@@ -283,8 +278,8 @@ template <int Step>
 WideIndexes MakeWideIndexes() {
   WideIndexes indexes;
   for (int c = 0; c < 3; ++c) {
-    indexes.first[c] = WideIndex<Step>::Of(c, false);
-    indexes.second[c] = WideIndex<Step>::Of(c, true);
+    indexes.first[c] = WideIndexOf<Step>(c, false);
+    indexes.second[c] = WideIndexOf<Step>(c, true);
   }
   return indexes;
 }
