@@ -37,8 +37,8 @@ std::string ExposureTimeText(const ExposureTiming& timing, int exposure) {
 }
 
 AnalogPage::AnalogPage(DialogCamera& camera, DialogLanguage language)
-    : FormBase(language == DialogLanguage::kJapanese ? DialogRect{0, 0, 251, 146} : DialogRect{0, 0, 238, 126}),
-      camera_(camera) {
+    : SliderPage(language == DialogLanguage::kJapanese ? DialogRect{0, 0, 251, 146} : DialogRect{0, 0, 238, 126},
+                 camera) {
   rows_.reserve(std::size(kRows));
   for (int i = 0; i < static_cast<int>(std::size(kRows)); ++i) rows_.emplace_back(*this, kRows[i], 2 + i * 12);
   Add(kIdExposureTime, ControlKind::kStatic, {150, 78, 84, 8}, "= msec");
@@ -58,29 +58,15 @@ AnalogPage::AnalogPage(DialogCamera& camera, DialogLanguage language)
   opened_ = true;
 }
 
-SliderRow* AnalogPage::RowOf(int id) {
-  for (SliderRow& row : rows_)
-    if (row.Owns(id)) return &row;
-  return nullptr;
-}
-
-void AnalogPage::OnEditChanged(int id) {
-  SliderRow* row = RowOf(id);
-  if (opened_ && row && id == row->Controls().edit) RowEdited(*row);
-}
-
-void AnalogPage::RowEdited(SliderRow& row) {
-  const int index = static_cast<int>(&row - rows_.data());
-  const int value = row.EditValue();
+void AnalogPage::RowChanged(int index, int value) {
   camera_.Change([&](DialogValues& values) { Field(values.analog, index) = value; });
-  row.MoveTrackbar(value);
   if (index == kGlobal) {
     camera_.SendGlobalGain(value);
     // The four colour gains follow the global gain, each as if typed.
     for (int color = 1; color <= 4; ++color) {
       SliderRow& colorRow = rows_[static_cast<std::size_t>(color)];
       SetText(colorRow.Controls().edit, FormatSigned(value));
-      RowEdited(colorRow);
+      ApplyEdit(colorRow);
     }
   } else if (index == kExposure) {
     camera_.SendExposure(value);
@@ -88,13 +74,6 @@ void AnalogPage::RowEdited(SliderRow& row) {
   } else {
     camera_.SendChannelGain(kColorGainRegisters[index], value);
   }
-}
-
-void AnalogPage::OnTrackbarMoved(int id) {
-  SliderRow* row = RowOf(id);
-  if (!row || id != row->Controls().trackbar) return;
-  row->ShowInEdit(Control(id).position);
-  RowEdited(*row);
 }
 
 void AnalogPage::OnClicked(int id) {

@@ -3,10 +3,8 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
-#include "settings/dialogs/dialog_camera.h"
-#include "settings/dialogs/slider_row.h"
+#include "settings/dialogs/slider_page.h"
 
 namespace zirvo {
 
@@ -21,10 +19,9 @@ inline constexpr int kIdIrisExposure = 1037;
 // "=%.2fms" of (line length × exposure + frame length) × pixel period.
 std::string ExposureTimeText(const ExposureTiming& timing, int exposure);
 
-class AnalogPage : public FormBase {
+class AnalogPage : public SliderPage {
  public:
   AnalogPage(DialogCamera& camera, DialogLanguage language);
-
 
   // OK: edits 1015 … 1027 into Global … Exposure.
   void ReadEdits();
@@ -32,18 +29,12 @@ class AnalogPage : public FormBase {
   void Reload();
 
  protected:
-  void OnEditChanged(int id) override;
-  void OnTrackbarMoved(int id) override;
+  // Rows: Global, G1, R, B, G2, Exposure.
+  void RowChanged(int index, int value) override;
   void OnClicked(int id) override;
 
  private:
-  SliderRow* RowOf(int id);
-  void RowEdited(SliderRow& row);
   void ShowExposureTime();
-
-  DialogCamera& camera_;
-  std::vector<SliderRow> rows_;  // Global, G1, R, B, G2, Exposure
-  bool opened_ = false;
 };
 
 }  // namespace zirvo

@@ -24,7 +24,7 @@ constexpr int kFilterModeGroup = 2;
 
 }  // namespace
 
-GrayFilterPage::GrayFilterPage(DialogCamera& camera) : FormBase({0, 0, 251, 142}), camera_(camera) {
+GrayFilterPage::GrayFilterPage(DialogCamera& camera) : SliderPage({0, 0, 251, 142}, camera) {
   rows_.reserve(8);
   Group("Gain", {2, 0, 247, 60});
   for (int i = 0; i < 4; ++i) rows_.emplace_back(*this, kGainRows[i], 10 + i * kRowSpacing);
@@ -49,34 +49,12 @@ GrayFilterPage::GrayFilterPage(DialogCamera& camera) : FormBase({0, 0, 251, 142}
   opened_ = true;
 }
 
-SliderRow* GrayFilterPage::RowOf(int id) {
-  for (SliderRow& row : rows_)
-    if (row.Owns(id)) return &row;
-  return nullptr;
-}
-
 int GrayFilterPage::EntryOf(const SliderRow& row) const {
   return kFilterGrayGainR + static_cast<int>(&row - rows_.data());
 }
 
 void GrayFilterPage::Store(int entry, int value) {
   camera_.Change([&](DialogValues& values) { values.filter[entry] = value; });
-}
-
-void GrayFilterPage::OnEditChanged(int id) {
-  SliderRow* row = RowOf(id);
-  if (!opened_ || !row || id != row->Controls().edit) return;
-  const int value = row->EditValue();
-  Store(EntryOf(*row), value);
-  row->MoveTrackbar(value);
-}
-
-void GrayFilterPage::OnTrackbarMoved(int id) {
-  SliderRow* row = RowOf(id);
-  if (!row || id != row->Controls().trackbar) return;
-  const int value = Control(id).position;
-  row->ShowInEdit(value);
-  Store(EntryOf(*row), value);
 }
 
 void GrayFilterPage::OnClicked(int id) {

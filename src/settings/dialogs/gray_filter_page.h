@@ -3,20 +3,17 @@
 #pragma once
 
 #include <array>
-#include <vector>
 
-#include "settings/dialogs/dialog_camera.h"
-#include "settings/dialogs/slider_row.h"
+#include "settings/dialogs/slider_page.h"
 
 namespace zirvo {
 
 inline constexpr std::array<int, 3> kFilterModeRadioIds{1046, 1047, 1048};
 inline constexpr int kFilterAutoGrayGain = 29;
 
-class GrayFilterPage : public FormBase {
+class GrayFilterPage : public SliderPage {
  public:
   explicit GrayFilterPage(DialogCamera& camera);
-
 
   // OK: the eight edits into entries 12 to 19.
   void ReadEdits();
@@ -26,18 +23,13 @@ class GrayFilterPage : public FormBase {
   void ReloadBayerPhase();
 
  protected:
-  void OnEditChanged(int id) override;
-  void OnTrackbarMoved(int id) override;
+  // Row i edits entry 12 + i.
+  void RowChanged(int index, int value) override { Store(kFilterGrayGainR + index, value); }
   void OnClicked(int id) override;
 
  private:
-  SliderRow* RowOf(int id);
   int EntryOf(const SliderRow& row) const;
   void Store(int entry, int value);
-
-  DialogCamera& camera_;
-  std::vector<SliderRow> rows_;  // row i edits entry 12 + i
-  bool opened_ = false;
 };
 
 }  // namespace zirvo

@@ -48,7 +48,7 @@ int CheckedBayerPhase(const FormBase& form) {
 }
 
 ImageFilterPage::ImageFilterPage(DialogCamera& camera, const ImageFilterEnables& enables)
-    : FormBase({0, 0, 251, 142}), camera_(camera) {
+    : SliderPage({0, 0, 251, 142}, camera) {
   rows_.reserve(std::size(kRows));
   for (int i = 0; i < static_cast<int>(std::size(kRows)); ++i)
     rows_.emplace_back(*this, kRows[i], kFirstRowY + i * kRowSpacing);
@@ -68,30 +68,8 @@ ImageFilterPage::ImageFilterPage(DialogCamera& camera, const ImageFilterEnables&
   opened_ = true;
 }
 
-SliderRow* ImageFilterPage::RowOf(int id) {
-  for (SliderRow& row : rows_)
-    if (row.Owns(id)) return &row;
-  return nullptr;
-}
-
 void ImageFilterPage::Store(int entry, int value) {
   camera_.Change([&](DialogValues& values) { values.filter[entry] = value; });
-}
-
-void ImageFilterPage::OnEditChanged(int id) {
-  SliderRow* row = RowOf(id);
-  if (!opened_ || !row || id != row->Controls().edit) return;
-  const int value = row->EditValue();
-  Store(static_cast<int>(row - rows_.data()), value);
-  row->MoveTrackbar(value);
-}
-
-void ImageFilterPage::OnTrackbarMoved(int id) {
-  SliderRow* row = RowOf(id);
-  if (!row || id != row->Controls().trackbar) return;
-  const int value = Control(id).position;
-  row->ShowInEdit(value);
-  Store(static_cast<int>(row - rows_.data()), value);
 }
 
 void ImageFilterPage::OnClicked(int id) {

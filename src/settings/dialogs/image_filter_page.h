@@ -3,10 +3,8 @@
 #pragma once
 
 #include <array>
-#include <vector>
 
-#include "settings/dialogs/dialog_camera.h"
-#include "settings/dialogs/slider_row.h"
+#include "settings/dialogs/slider_page.h"
 
 namespace zirvo {
 
@@ -29,10 +27,9 @@ void ShowBayerPhase(FormBase& form, int phase);
 // The phase of the checked radio button, or -1 when none is checked.
 int CheckedBayerPhase(const FormBase& form);
 
-class ImageFilterPage : public FormBase {
+class ImageFilterPage : public SliderPage {
  public:
   ImageFilterPage(DialogCamera& camera, const ImageFilterEnables& enables);
-
 
   // OK: the nine edits and the checked Bayer phase into the entries.
   void ReadEdits();
@@ -40,17 +37,12 @@ class ImageFilterPage : public FormBase {
   void Reload();
 
  protected:
-  void OnEditChanged(int id) override;
-  void OnTrackbarMoved(int id) override;
+  // Row i edits entry i.
+  void RowChanged(int index, int value) override { Store(index, value); }
   void OnClicked(int id) override;
 
  private:
-  SliderRow* RowOf(int id);
   void Store(int entry, int value);
-
-  DialogCamera& camera_;
-  std::vector<SliderRow> rows_;  // row i edits entry i
-  bool opened_ = false;          // edit changes before this are the set-up's own
 };
 
 }  // namespace zirvo
