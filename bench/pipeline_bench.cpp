@@ -166,7 +166,6 @@ struct ModeFrames {
     const bool wide = mode == kColorMode16 || mode >= kColorMode48;
     raw.Create(kWidth, kHeight, wide ? 16 : 8);
     if (mode >= kColorMode24) output.Create(kWidth, kHeight, kModeBits[mode]);
-    work.CopyFormat(mode >= kColorMode24 ? &output : &raw);
     scene = ChartMosaic(wide ? 2 : 1, wide ? 1023 : 255);
     (wide ? bitmaps.raw16 : bitmaps.raw8) = &raw;
     if (mode == kColorMode24) bitmaps.colour24 = &output;
@@ -194,6 +193,9 @@ void RunPipeline(benchmark::State& state, int mode, bool all, int bandRows) {
   ModeFrames frames(mode);
   ConversionPipeline pipeline(BenchProcessor());
   if (bandRows >= 0) pipeline.SetBandRows(bandRows);
+  // The work window as the camera sizes it.
+  const FrameBitmap& output = mode >= kColorMode24 ? frames.output : frames.raw;
+  frames.work.Create(kWidth, pipeline.WorkRows(output), output.BitsPerPixel());
   FrameSettings settings;
   settings.filter = BenchFilter(all);
   settings.colorMode = mode;

@@ -21,11 +21,13 @@ namespace {
 constexpr int32_t kHotPixelThreshold = 30;
 constexpr int32_t kNeutralGrayGain = 128;
 constexpr int32_t kNeutralGamma = 100;
-// Bytes of output per band: the band and its work copy stay in a core's
+// Bytes of output per band: the band and its work window stay in a core's
 // second-level cache between the stages. At least kMinimumBandRows rows, as
 // the 16-bit kernels build tables of up to 4096 entries on every call.
 constexpr int64_t kBandBytes = 128 * 1024;
 constexpr int32_t kMinimumBandRows = 16;
+// Rows the sharpening window holds beyond its band: two above, two below.
+constexpr int32_t kWindowMarginRows = 4;
 
 int BitsOfOutput(int32_t colorMode) {
   constexpr int kBits[] = {8, 16, 24, 32, 48, 64};
@@ -44,6 +46,14 @@ bool HasPixels(const FrameBitmap* bitmap, int bits) {
 
 bool SameSize(const FrameBitmap& a, const FrameBitmap& b) {
   return a.Width() == b.Width() && a.Height() == b.Height();
+}
+
+// A work window of the output's format, either of the whole frame's height or
+// tall enough for a band of two rows and its margins.
+bool IsUsableWindow(const FrameBitmap* work, const FrameBitmap& output) {
+  return work != nullptr && work->Pixels() != nullptr && work->Width() == output.Width() &&
+         work->BitsPerPixel() == output.BitsPerPixel() &&
+         work->Height() >= std::min(output.Height(), 2 + kWindowMarginRows);
 }
 
 // The picture rectangle (top-down, as ApplyKernel takes it) of memory rows
@@ -235,10 +245,9 @@ void ConversionPipeline::FilterOutput(FrameBitmap& output, const FrameBitmap* mo
     stages.contrast = pick(contrast_);
     stages.contrastValue.value = filter[kFilterContrast];
   }
-  // Sharpening reads a copy of the frame: without a work copy of the
-  // output's format it cannot run.
-  if (filter[kFilterSharpness] != 0 && work != nullptr && work->Pixels() != nullptr &&
-      work->Stride() == output.Stride() && work->Height() == output.Height()) {
+  // Sharpening reads the rows around its band as they were before it: without
+  // a work window of the output's format it cannot run.
+  if (filter[kFilterSharpness] != 0 && IsUsableWindow(work, output)) {
     stages.sharpen = pick(sharpen_);
     stages.sharpenValue.value = filter[kFilterSharpness];
   }
@@ -252,16 +261,16 @@ void ConversionPipeline::FilterOutput(FrameBitmap& output, const FrameBitmap* mo
   const int32_t height = output.Height();
   const bool anyStage = stages.hueSaturation || stages.composed || stages.gamma || stages.contrast ||
                         stages.sharpen || stages.brightness;
-  int32_t band = bandRows_;
-  if (!anyStage) band = 0;  // nothing to keep in the cache between stages
-  if (band < 0) band = static_cast<int32_t>(std::max<int64_t>(kMinimumBandRows, kBandBytes / output.Stride()));
-  // Bands start on even rows, where the Bayer phase of the whole frame is.
-  band = band == 0 || band >= height ? height : std::max(2, band & ~1);
+  // Without a stage nothing is kept in the cache between stages.
+  int32_t band = anyStage ? BandRowsFor(output.Stride(), height) : height;
+  // A window smaller than the frame holds at most its rows less the margins.
+  if (stages.sharpen && work->Height() < height)
+    band = std::min(band, (work->Height() - kWindowMarginRows) & ~1);
   const int32_t bayerMode = filter[kFilterBayerMode];
 
   // Every stage but the sharpening works pixel by pixel, so a band may pass
-  // all of them before the next band starts. Sharpening reads two rows past
-  // its band in the copy, so it trails one band behind the copy.
+  // all of them before the next band starts. Sharpening reads two rows into
+  // the next band, so it trails one band behind.
   int32_t previousTop = 0;
   for (int32_t top = 0; top < height; top += band) {
     const int32_t end = std::min(height, top + band);
@@ -275,9 +284,6 @@ void ConversionPipeline::FilterOutput(FrameBitmap& output, const FrameBitmap* mo
       if (stages.brightness) InPlace(output, stages.brightness, rows, &stages.brightnessValue);
       continue;
     }
-    const size_t offset = static_cast<size_t>(top) * static_cast<size_t>(output.Stride());
-    std::memcpy(work->Pixels() + offset, output.Pixels() + offset,
-                static_cast<size_t>(end - top) * static_cast<size_t>(output.Stride()));
     if (top > 0) SharpenAndBrighten(output, *work, stages, previousTop, top);
     previousTop = top;
   }
@@ -312,17 +318,45 @@ void ConversionPipeline::ComposeTables(ToneStages& stages, int channels) const {
   stages.composedTable.pass = byteTablePass_;
 }
 
-void ConversionPipeline::SharpenAndBrighten(FrameBitmap& output, FrameBitmap& work,
+void ConversionPipeline::SharpenAndBrighten(FrameBitmap& output, FrameBitmap& window,
                                             ToneStages& stages, int32_t first, int32_t end) const {
   // The kernel leaves two rows at either edge of its rectangle alone and
-  // reads two rows around the rest: the margins make it write exactly
-  // first .. end - 1, as over the whole frame.
-  const KernelRect around =
-      MemoryRows(output, std::max(first - 2, 0), std::min(end + 2, output.Height()));
-  output.ApplyKernel(stages.sharpen, work, &around, around.left, around.top, &stages.sharpenValue,
+  // reads rows y - 2 .. y + 1 for row y: two rows of margin on either side
+  // make it write exactly first .. end - 1, as over the whole frame. The
+  // window's memory row 0 is frame row first - kept: the two rows above the
+  // band, already sharpened in the output, were kept from the last band's
+  // window; the band and the rows below it are still unsharpened there.
+  const int32_t kept = std::min(first, 2);
+  const int32_t last = std::min(end + 2, output.Height());
+  const int32_t rows = last - first + kept;
+  const size_t stride = static_cast<size_t>(output.Stride());
+  std::memcpy(window.Pixels() + static_cast<size_t>(kept) * stride,
+              output.Pixels() + static_cast<size_t>(first) * stride,
+              static_cast<size_t>(last - first) * stride);
+  // Picture coordinates: window memory rows 0 .. rows - 1 onto frame memory
+  // rows first - kept .. last - 1.
+  const KernelRect source{0, window.Height() - rows, window.Width(), window.Height()};
+  output.ApplyKernel(stages.sharpen, window, &source, 0, output.Height() - last, &stages.sharpenValue,
                      nullptr);
+  // The next band's two rows above, unsharpened.
+  if (end < output.Height()) {
+    std::memmove(window.Pixels(), window.Pixels() + static_cast<size_t>(end - 2 - first + kept) * stride,
+                 2 * stride);
+  }
   if (stages.brightness)
     InPlace(output, stages.brightness, MemoryRows(output, first, end), &stages.brightnessValue);
+}
+
+int32_t ConversionPipeline::BandRowsFor(int32_t stride, int32_t height) const {
+  int32_t band = bandRows_;
+  if (band < 0) band = static_cast<int32_t>(std::max<int64_t>(kMinimumBandRows, kBandBytes / std::max(stride, 1)));
+  // Bands start on even rows, where the Bayer phase of the whole frame is.
+  return band == 0 || band >= height ? height : std::max(2, band & ~1);
+}
+
+int32_t ConversionPipeline::WorkRows(const FrameBitmap& output) const {
+  if (output.Height() <= 0) return 0;
+  return std::min(output.Height(), BandRowsFor(output.Stride(), output.Height()) + kWindowMarginRows);
 }
 
 }  // namespace zirvo

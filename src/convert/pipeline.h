@@ -33,7 +33,8 @@ inline constexpr int kFilterWhiteBalanceOnceSecond = 27;
 inline constexpr int kFilterGrayGainCounter = 29;
 
 // The camera's bitmaps, borrowed for one frame. Which are used depends on the
-// colour mode; the work copy has the output bitmap's format (sharpening).
+// colour mode; the work window has the output bitmap's width and depth and
+// ConversionPipeline::WorkRows rows (sharpening; a taller one serves too).
 struct ConversionBitmaps {
   FrameBitmap* raw8 = nullptr;
   FrameBitmap* raw16 = nullptr;
@@ -83,9 +84,14 @@ class ConversionPipeline {
                             ExposureControl* exposure) const;
 
   // Rows per band of the per-pixel stages (odd counts are rounded down, at
-  // least 2); 0 runs every stage over the whole frame; -1, the default, sizes
-  // bands to the cache. The bytes are the same whichever is chosen.
+  // least 2); 0 runs every stage over the whole frame, as far as the work
+  // window allows; -1, the default, sizes bands to the cache. The bytes are
+  // the same whichever is chosen.
   void SetBandRows(int32_t rows) { bandRows_ = rows; }
+
+  // Rows of the work window that the bands over `output` need: a band and
+  // two rows either side, at most the output's height.
+  int32_t WorkRows(const FrameBitmap& output) const;
 
  private:
   struct ToneStages;
@@ -101,8 +107,9 @@ class ConversionPipeline {
   // interior of each band is demosaiced from it first.
   void FilterOutput(FrameBitmap& output, const FrameBitmap* mosaic, FrameBitmap* work,
                     int32_t mode, const FilterSettings& filter, const BayerGains& gains) const;
-  void SharpenAndBrighten(FrameBitmap& output, FrameBitmap& work, ToneStages& stages,
+  void SharpenAndBrighten(FrameBitmap& output, FrameBitmap& window, ToneStages& stages,
                           int32_t first, int32_t end) const;
+  int32_t BandRowsFor(int32_t stride, int32_t height) const;
   // 8-bit samples: the per-sample table stages folded into one table.
   void ComposeTables(ToneStages& stages, int channels) const;
 

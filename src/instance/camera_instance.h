@@ -147,8 +147,8 @@ class CameraInstance {
   // Frame conversion (frame_conversion.cpp).
   // PrepareConversion: call from the preparation of acquisition once the raw
   // and output bitmaps of `colorMode` have their size, in place of making the
-  // work copy there: it makes the work copy in the output bitmap's format and
-  // chooses the kernels. 0 when that fails (the caller records error 5).
+  // work copy there: it makes the work window in the output bitmap's format
+  // (the rows the pipeline's bands need) and chooses the kernels. 0 when that fails (the caller records error 5).
   // ConvertFrame: call once per frame after the rows were repacked and
   // mirrored (capture thread, snapshot), never from two threads at once;
   // converts in the colour mode of the last PrepareConversion, runs automatic

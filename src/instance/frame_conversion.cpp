@@ -98,7 +98,7 @@ int CameraInstance::PrepareConversion(int colorMode) {
                         Bitmap(kBitmap32), Bitmap(kBitmap48), Bitmap(kBitmap64), nullptr},
       colorMode);
   FrameBitmap* work = Bitmap(kBitmapWork);
-  if (output == nullptr || work == nullptr || work->CopyFormat(output) != 1) return 0;
+  if (output == nullptr || work == nullptr) return 0;
   if (!pipeline_) {
     try {
       pipeline_ = std::make_unique<ConversionPipeline>(processor_);
@@ -106,6 +106,8 @@ int CameraInstance::PrepareConversion(int colorMode) {
       return 0;
     }
   }
+  // A window of rows for the sharpening, made once here rather than per frame.
+  if (work->Create(output->Width(), pipeline_->WorkRows(*output), output->BitsPerPixel()) != 1) return 0;
   conversionColorMode_ = colorMode;
   return 1;
 }

@@ -60,6 +60,9 @@ class ConversionFrames {
   FrameBitmap& raw16() { return *bitmaps_[1]; }
   FrameBitmap& colour24() { return *bitmaps_[2]; }
   FrameBitmap& work() { return *bitmaps_[6]; }
+  // The work window as the camera makes it for `pipeline`, or of `rows` rows.
+  void SizeWorkFor(const ConversionPipeline& pipeline) { SizeWork(pipeline.WorkRows(Output())); }
+  void SizeWork(int rows) { work().Create(Output().Width(), rows, Output().BitsPerPixel()); }
   FrameBitmap& Raw() { return *RawBitmapFor(View(), mode_); }
   FrameBitmap& Output() { return *OutputBitmapFor(View(), mode_); }
   void Load(const std::vector<uint8_t>& samples) { LoadRawFrame(Raw(), samples); }
@@ -68,10 +71,11 @@ class ConversionFrames {
     return std::vector<uint8_t>(output.Pixels(), output.Pixels() + static_cast<size_t>(output.Stride()) * output.Height());
   }
 
-  // Every byte of every bitmap, row padding included.
+  // Every byte of every bitmap but the scratch work window, row padding included.
   std::vector<std::vector<uint8_t>> Contents() const {
     std::vector<std::vector<uint8_t>> contents;
-    for (const auto& bitmap : bitmaps_) {
+    for (size_t i = 0; i + 1 < bitmaps_.size(); ++i) {
+      const auto& bitmap = bitmaps_[i];
       const uint8_t* pixels = bitmap->Pixels();
       const size_t bytes = pixels ? static_cast<size_t>(bitmap->Stride()) * bitmap->Height() : 0;
       contents.emplace_back(pixels, pixels + bytes);
@@ -217,7 +221,9 @@ FrameSettings SettingsFor(int mode, const FilterSettings& filter) {
 
 // Converts one frame with the pipeline and by hand; expects every bitmap to
 // hold the same bytes afterwards.
-void ExpectSameAsByHand(int mode, const FilterSettings& filter, int width, int height, int bandRows = -1) {
+// `workRows` 0 sizes the work window as the camera does.
+void ExpectSameAsByHand(int mode, const FilterSettings& filter, int width, int height, int bandRows = -1,
+                        int workRows = 0) {
   const std::vector<uint8_t>& scene = SceneFrame(width, height);
   ASSERT_EQ(scene.size(), static_cast<size_t>(width) * height);
   ConversionFrames piped(width, height, mode);
@@ -226,11 +232,17 @@ void ExpectSameAsByHand(int mode, const FilterSettings& filter, int width, int h
   byHand.Load(scene);
   ConversionPipeline pipeline(ThisProcessor());
   if (bandRows >= 0) pipeline.SetBandRows(bandRows);
+  if (workRows > 0) {
+    piped.SizeWork(workRows);
+  } else {
+    piped.SizeWorkFor(pipeline);
+  }
   pipeline.Convert(piped.View(), SettingsFor(mode, filter), nullptr);
   ConvertByHand(byHand, mode, filter, ThisProcessor());
   const auto expected = byHand.Contents();
   const auto actual = piped.Contents();
-  const char* names[] = {"raw 8", "raw 16", "colour 24", "colour 32", "colour 48", "colour 64", "work copy"};
+  ASSERT_EQ(actual.size(), expected.size());
+  const char* names[] = {"raw 8", "raw 16", "colour 24", "colour 32", "colour 48", "colour 64"};
   for (size_t i = 0; i < expected.size(); ++i)
     EXPECT_TRUE(actual[i] == expected[i]) << names[i] << " bitmap differs in mode " << kOutputBits[mode];
 }
@@ -299,6 +311,68 @@ INSTANTIATE_TEST_SUITE_P(Heights, PipelineBandTest,
                            return "Mode" + std::to_string(kOutputBits[std::get<0>(info.param)]) + "_Rows" +
                                   std::to_string(std::get<1>(info.param));
                          });
+
+// The sharpening's window of rows meets the frame's first and last rows: every
+// length of the last band, and frames no taller than one band and its margins.
+class PipelineWindowEdgeTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(PipelineWindowEdgeTest, WindowsAtTheFrameEdgesGiveTheBytesOfWholeFrames) {
+  const int mode = GetParam();
+  for (int height = 8; height <= 17; ++height) {
+    SCOPED_TRACE("height " + std::to_string(height));
+    ExpectSameAsByHand(mode, AllFilters(), 37, height, 4);
+    ExpectSameAsByHand(mode, With(NeutralFilter(), kFilterSharpness, 30), 37, height, 2);
+    ExpectSameAsByHand(mode, With(AllFilters(), kFilterSharpness, 1), 37, height, 6);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, PipelineWindowEdgeTest, ::testing::Range(0, 6),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return "Mode" + std::to_string(kOutputBits[info.param]);
+                         });
+
+TEST(PipelineWorkWindowTest, WindowRowsAreABandAndTwoRowsEitherSideWithinTheFrame) {
+  FrameBitmap output;
+  ASSERT_EQ(output.Create(4384, 3288, 24), 1);
+  ConversionPipeline pipeline{ProcessorInfo{}};
+  pipeline.SetBandRows(16);
+  EXPECT_EQ(pipeline.WorkRows(output), 20);
+  pipeline.SetBandRows(17);  // bands start on even rows
+  EXPECT_EQ(pipeline.WorkRows(output), 20);
+  pipeline.SetBandRows(0);
+  EXPECT_EQ(pipeline.WorkRows(output), 3288);
+  pipeline.SetBandRows(-1);
+  EXPECT_LT(pipeline.WorkRows(output), 100);
+  FrameBitmap small;
+  ASSERT_EQ(small.Create(7, 9, 48), 1);
+  pipeline.SetBandRows(6);
+  EXPECT_EQ(pipeline.WorkRows(small), 9);
+}
+
+// A window of another height than the pipeline asks for: taller serves as it
+// is, shorter makes the bands fit it, too short for any band leaves the
+// sharpening out.
+TEST(PipelineWorkWindowTest, WindowsOfOtherHeightsGiveTheSameBytes) {
+  for (int mode : {kColorMode16, kColorMode24, kColorMode64}) {
+    SCOPED_TRACE("mode " + std::to_string(kOutputBits[mode]));
+    ExpectSameAsByHand(mode, AllFilters(), 41, 31, 8, 31);
+    ExpectSameAsByHand(mode, AllFilters(), 41, 31, 8, 25);
+    ExpectSameAsByHand(mode, AllFilters(), 41, 31, 64, 6);
+    ExpectSameAsByHand(mode, AllFilters(), 41, 31, 64, 9);
+  }
+}
+
+TEST(PipelineWorkWindowTest, AWindowTooShortForABandLeavesOnlySharpeningOut) {
+  const FilterSettings filter = AllFilters();
+  ConversionFrames frames(41, 31, kColorMode24);
+  frames.Load(SceneFrame(41, 31));
+  frames.SizeWork(5);
+  ConversionPipeline(ThisProcessor()).Convert(frames.View(), SettingsFor(kColorMode24, filter), nullptr);
+  ConversionFrames byHand(41, 31, kColorMode24);
+  byHand.Load(SceneFrame(41, 31));
+  ConvertByHand(byHand, kColorMode24, With(filter, kFilterSharpness, 0));
+  EXPECT_TRUE(frames.Contents() == byHand.Contents());
+}
 
 // --- Conditions and buffers ---------------------------------------------------
 

@@ -200,12 +200,36 @@ TEST_F(FrameConversionTest, GrayGainCounterRunsDownInTheSettings) {
   EXPECT_EQ(camera_->Filter()[kFilterGrayGainR], filter[kFilterGrayGainR]);
 }
 
-TEST_F(FrameConversionTest, PrepareConversionMakesTheWorkCopyInTheOutputFormat) {
-  Prepare(kColorMode48);
-  const FrameBitmap& work = *camera_->Bitmap(kBitmapWork);
-  EXPECT_EQ(work.Width(), kWidth);
-  EXPECT_EQ(work.Height(), kHeight);
-  EXPECT_EQ(work.BitsPerPixel(), 48);
+// The work window holds a few rows of the output's format, enough for the
+// sharpening to give the bytes it gives with a copy of the whole frame.
+TEST_F(FrameConversionTest, PrepareConversionMakesAWorkWindowInTheOutputFormat) {
+  const int bits[] = {8, 16, 24, 32, 48, 64};
+  for (int mode : {kColorMode24, kColorMode48, kColorMode64}) {
+    SCOPED_TRACE(mode);
+    Prepare(mode);
+    const FrameBitmap& work = *camera_->Bitmap(kBitmapWork);
+    EXPECT_EQ(work.Width(), kWidth);
+    EXPECT_LT(work.Height(), kHeight);
+    EXPECT_EQ(work.BitsPerPixel(), bits[mode]);
+
+    ChangeFilter(kFilterSharpness, 20);
+    ChangeFilter(kFilterBrightness, 9);
+    LoadRawFrame(Raw(), scene_->Frame());
+    ConversionBitmaps whole{camera_->Bitmap(kBitmapRaw8), camera_->Bitmap(kBitmapRaw16), camera_->Bitmap(kBitmap24),
+                            camera_->Bitmap(kBitmap32),   camera_->Bitmap(kBitmap48),    camera_->Bitmap(kBitmap64),
+                            nullptr};
+    FrameBitmap fullCopy;
+    ASSERT_EQ(fullCopy.CopyFormat(OutputBitmapFor(whole, mode)), 1);
+    whole.work = &fullCopy;
+    FrameSettings settings;
+    settings.filter = camera_->Filter();
+    settings.colorMode = mode;
+    ConversionPipeline(ProcessorInfo{}).Convert(whole, settings, nullptr);
+    const std::vector<uint8_t> expected = Output();
+
+    ConvertSceneFrame();
+    EXPECT_TRUE(Output() == expected);
+  }
   EXPECT_EQ(camera_->PrepareConversion(7), 0);
 }
 
