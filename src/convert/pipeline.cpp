@@ -269,9 +269,10 @@ void ConversionPipeline::FilterOutput(FrameBitmap& output, const FrameBitmap* mo
   const int32_t bayerMode = filter[kFilterBayerMode];
 
   // Every stage but the sharpening works pixel by pixel, so a band may pass
-  // all of them before the next band starts. Sharpening reads two rows into
-  // the next band, so it trails one band behind.
-  int32_t previousTop = 0;
+  // all of them before the next band starts. Sharpening a row reads the row
+  // below it and its rectangle reaches one more, so it trails two rows behind
+  // and takes the band while it is still in the cache.
+  int32_t sharpened = 0;  // rows 0 .. sharpened - 1 are sharpened
   for (int32_t top = 0; top < height; top += band) {
     const int32_t end = std::min(height, top + band);
     if (mosaic != nullptr) DemosaicInnerRows(bayer_, output, *mosaic, bayerMode, gains, top, end);
@@ -284,10 +285,12 @@ void ConversionPipeline::FilterOutput(FrameBitmap& output, const FrameBitmap* mo
       if (stages.brightness) InPlace(output, stages.brightness, rows, &stages.brightnessValue);
       continue;
     }
-    if (top > 0) SharpenAndBrighten(output, *work, stages, previousTop, top);
-    previousTop = top;
+    const int32_t upTo = end == height ? height : end - 2;
+    if (upTo > sharpened) {
+      SharpenAndBrighten(output, *work, stages, sharpened, upTo);
+      sharpened = upTo;
+    }
   }
-  if (stages.sharpen) SharpenAndBrighten(output, *work, stages, previousTop, height);
 }
 
 void ConversionPipeline::ComposeTables(ToneStages& stages, int channels) const {
@@ -323,9 +326,9 @@ void ConversionPipeline::SharpenAndBrighten(FrameBitmap& output, FrameBitmap& wi
   // The kernel leaves two rows at either edge of its rectangle alone and
   // reads rows y - 2 .. y + 1 for row y: two rows of margin on either side
   // make it write exactly first .. end - 1, as over the whole frame. The
-  // window's memory row 0 is frame row first - kept: the two rows above the
-  // band, already sharpened in the output, were kept from the last band's
-  // window; the band and the rows below it are still unsharpened there.
+  // window's memory row 0 is frame row first - kept: the two rows above
+  // `first`, already sharpened in the output, were kept from the last
+  // window; the rows from `first` on are still unsharpened there.
   const int32_t kept = std::min(first, 2);
   const int32_t last = std::min(end + 2, output.Height());
   const int32_t rows = last - first + kept;
@@ -338,7 +341,7 @@ void ConversionPipeline::SharpenAndBrighten(FrameBitmap& output, FrameBitmap& wi
   const KernelRect source{0, window.Height() - rows, window.Width(), window.Height()};
   output.ApplyKernel(stages.sharpen, window, &source, 0, output.Height() - last, &stages.sharpenValue,
                      nullptr);
-  // The next band's two rows above, unsharpened.
+  // The two rows above the next call's first row, unsharpened.
   if (end < output.Height()) {
     std::memmove(window.Pixels(), window.Pixels() + static_cast<size_t>(end - 2 - first + kept) * stride,
                  2 * stride);
