@@ -242,7 +242,7 @@ const bool kPipelineRegistered = [] {
   // The same stages one whole frame after another, for the gain of the bands.
   benchmark::RegisterBenchmark("Pipeline/24/all/whole-frames", RunPipeline, kColorMode24, true, 0)
       ->Unit(benchmark::kMillisecond);
-  // Band heights against the second-level cache: each band and its work copy
+  // Band heights against the second-level cache: each band and its work window
   // should stay there between the stages.
   for (int rows : {8, 16, 24, 32, 48, 64, 96}) {
     const std::string name = "Pipeline/24/all/band-rows:" + std::to_string(rows);
