@@ -272,25 +272,64 @@ void ConversionPipeline::FilterOutput(FrameBitmap& output, const FrameBitmap* mo
   // all of them before the next band starts. Sharpening a row reads the row
   // below it and its rectangle reaches one more, so it trails two rows behind
   // and takes the band while it is still in the cache.
-  int32_t sharpened = 0;  // rows 0 .. sharpened - 1 are sharpened
+  // With a table last before the sharpening, the table writes the band into
+  // the window at once, and into the output only where the sharpening leaves
+  // the output alone (kernels that write nothing on narrow frames excepted).
+  const bool mapIntoWindow =
+      stages.sharpen && stages.composed && output.Width() >= 5 && height >= 5;
+  SharpenWindow window{work, 0, 0};
   for (int32_t top = 0; top < height; top += band) {
     const int32_t end = std::min(height, top + band);
     if (mosaic != nullptr) DemosaicInnerRows(bayer_, output, *mosaic, bayerMode, gains, top, end);
     const KernelRect rows = MemoryRows(output, top, end);
     if (stages.hueSaturation) InPlace(output, stages.hueSaturation, rows, &stages.hue);
-    if (stages.composed) InPlace(output, stages.composed, rows, &stages.composedTable);
+    if (stages.composed && !mapIntoWindow) InPlace(output, stages.composed, rows, &stages.composedTable);
     if (stages.gamma) InPlace(output, stages.gamma, rows, &stages.gammaValue);
     if (stages.contrast) InPlace(output, stages.contrast, rows, &stages.contrastValue);
     if (stages.sharpen == nullptr) {
       if (stages.brightness) InPlace(output, stages.brightness, rows, &stages.brightnessValue);
       continue;
     }
-    const int32_t upTo = end == height ? height : end - 2;
-    if (upTo > sharpened) {
-      SharpenAndBrighten(output, *work, stages, sharpened, upTo);
-      sharpened = upTo;
+    if (mapIntoWindow) {
+      MapIntoWindow(output, window, stages, top, end);
+    } else {
+      CopyIntoWindow(output, window, top, end);
     }
+    const int32_t upTo = end == height ? height : end - 2;
+    if (upTo > window.sharpened) SharpenAndBrighten(output, window, stages, upTo, end);
   }
+}
+
+void ConversionPipeline::CopyIntoWindow(const FrameBitmap& output, SharpenWindow& window, int32_t first,
+                                        int32_t end) const {
+  const size_t stride = static_cast<size_t>(output.Stride());
+  std::memcpy(window.bitmap->Pixels() + static_cast<size_t>(first - window.top) * stride,
+              output.Pixels() + static_cast<size_t>(first) * stride, static_cast<size_t>(end - first) * stride);
+}
+
+void ConversionPipeline::MapIntoWindow(FrameBitmap& output, SharpenWindow& window, ToneStages& stages,
+                                       int32_t first, int32_t end) const {
+  FrameBitmap& bitmap = *window.bitmap;
+  const KernelRect rows = MemoryRows(output, first, end);
+  bitmap.ApplyKernel(stages.composed, output, &rows, 0, bitmap.Height() - (end - window.top),
+                     &stages.composedTable, nullptr);
+  // What the sharpening never writes: the first and last two rows of the
+  // frame and the first and last two columns of every row.
+  const int32_t height = output.Height();
+  const int32_t width = output.Width();
+  const int32_t innerFirst = std::clamp(first, 2, height - 2);
+  const int32_t innerEnd = std::clamp(end, 2, height - 2);
+  if (first < innerFirst) InPlace(output, stages.composed, MemoryRows(output, first, innerFirst), &stages.composedTable);
+  if (innerFirst < innerEnd) {
+    KernelRect columns = MemoryRows(output, innerFirst, innerEnd);
+    columns.right = 2;
+    InPlace(output, stages.composed, columns, &stages.composedTable);
+    columns.left = width - 2;
+    columns.right = width;
+    InPlace(output, stages.composed, columns, &stages.composedTable);
+  }
+  const int32_t lastFirst = std::max(innerEnd, first);
+  if (lastFirst < end) InPlace(output, stages.composed, MemoryRows(output, lastFirst, end), &stages.composedTable);
 }
 
 void ConversionPipeline::ComposeTables(ToneStages& stages, int channels) const {
@@ -321,33 +360,28 @@ void ConversionPipeline::ComposeTables(ToneStages& stages, int channels) const {
   stages.composedTable.pass = byteTablePass_;
 }
 
-void ConversionPipeline::SharpenAndBrighten(FrameBitmap& output, FrameBitmap& window,
-                                            ToneStages& stages, int32_t first, int32_t end) const {
-  // The kernel leaves two rows at either edge of its rectangle alone and
-  // reads rows y - 2 .. y + 1 for row y: two rows of margin on either side
-  // make it write exactly first .. end - 1, as over the whole frame. The
-  // window's memory row 0 is frame row first - kept: the two rows above
-  // `first`, already sharpened in the output, were kept from the last
-  // window; the rows from `first` on are still unsharpened there.
-  const int32_t kept = std::min(first, 2);
-  const int32_t last = std::min(end + 2, output.Height());
-  const int32_t rows = last - first + kept;
-  const size_t stride = static_cast<size_t>(output.Stride());
-  std::memcpy(window.Pixels() + static_cast<size_t>(kept) * stride,
-              output.Pixels() + static_cast<size_t>(first) * stride,
-              static_cast<size_t>(last - first) * stride);
-  // Picture coordinates: window memory rows 0 .. rows - 1 onto frame memory
-  // rows first - kept .. last - 1.
-  const KernelRect source{0, window.Height() - rows, window.Width(), window.Height()};
-  output.ApplyKernel(stages.sharpen, window, &source, 0, output.Height() - last, &stages.sharpenValue,
-                     nullptr);
-  // The two rows above the next call's first row, unsharpened.
-  if (end < output.Height()) {
-    std::memmove(window.Pixels(), window.Pixels() + static_cast<size_t>(end - 2 - first + kept) * stride,
-                 2 * stride);
-  }
+void ConversionPipeline::SharpenAndBrighten(FrameBitmap& output, SharpenWindow& window, ToneStages& stages,
+                                            int32_t upTo, int32_t end) const {
+  // The window holds frame rows window.top .. end - 1 unsharpened. The kernel
+  // leaves two rows at either edge of its rectangle alone and reads rows
+  // y - 2 .. y + 1 for row y, so over them it writes exactly rows
+  // window.sharpened .. upTo - 1 (upTo is end - 2, or the frame's height),
+  // as over the whole frame.
+  FrameBitmap& bitmap = *window.bitmap;
+  const int32_t rows = end - window.top;
+  const KernelRect source{0, bitmap.Height() - rows, bitmap.Width(), bitmap.Height()};
+  output.ApplyKernel(stages.sharpen, bitmap, &source, 0, output.Height() - end, &stages.sharpenValue, nullptr);
   if (stages.brightness)
-    InPlace(output, stages.brightness, MemoryRows(output, first, end), &stages.brightnessValue);
+    InPlace(output, stages.brightness, MemoryRows(output, window.sharpened, upTo), &stages.brightnessValue);
+  // The next rectangle starts two rows above the next row to sharpen.
+  if (end < output.Height()) {
+    const int32_t nextTop = upTo - 2;
+    const size_t stride = static_cast<size_t>(output.Stride());
+    std::memmove(bitmap.Pixels(), bitmap.Pixels() + static_cast<size_t>(nextTop - window.top) * stride,
+                 static_cast<size_t>(end - nextTop) * stride);
+    window.top = nextTop;
+  }
+  window.sharpened = upTo;
 }
 
 int32_t ConversionPipeline::BandRowsFor(int32_t stride, int32_t height) const {

@@ -95,6 +95,13 @@ class ConversionPipeline {
 
  private:
   struct ToneStages;
+  // The sharpening's rows before it: the bitmap's memory row 0 holds frame
+  // row `top`; rows above `sharpened` are done.
+  struct SharpenWindow {
+    FrameBitmap* bitmap;
+    int32_t top;
+    int32_t sharpened;
+  };
 
   void CorrectHotPixels(FrameBitmap& raw, const FilterSettings& filter) const;
   void RunGrayFilter(FrameBitmap& raw, const FilterSettings& filter,
@@ -107,8 +114,11 @@ class ConversionPipeline {
   // interior of each band is demosaiced from it first.
   void FilterOutput(FrameBitmap& output, const FrameBitmap* mosaic, FrameBitmap* work,
                     int32_t mode, const FilterSettings& filter, const BayerGains& gains) const;
-  void SharpenAndBrighten(FrameBitmap& output, FrameBitmap& window, ToneStages& stages,
-                          int32_t first, int32_t end) const;
+  void CopyIntoWindow(const FrameBitmap& output, SharpenWindow& window, int32_t first, int32_t end) const;
+  void MapIntoWindow(FrameBitmap& output, SharpenWindow& window, ToneStages& stages, int32_t first,
+                     int32_t end) const;
+  void SharpenAndBrighten(FrameBitmap& output, SharpenWindow& window, ToneStages& stages, int32_t upTo,
+                          int32_t end) const;
   int32_t BandRowsFor(int32_t stride, int32_t height) const;
   // 8-bit samples: the per-sample table stages folded into one table.
   void ComposeTables(ToneStages& stages, int channels) const;
