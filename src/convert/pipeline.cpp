@@ -275,8 +275,8 @@ void ConversionPipeline::FilterOutput(FrameBitmap& output, const FrameBitmap* mo
   // With a table last before the sharpening, the table writes the band into
   // the window at once, and into the output only where the sharpening leaves
   // the output alone (kernels that write nothing on narrow frames excepted).
-  const bool mapIntoWindow =
-      stages.sharpen && stages.composed && output.Width() >= 5 && height >= 5;
+  const bool mapIntoWindow = stages.sharpen && stages.composed && !stages.gamma && !stages.contrast &&
+                             output.Width() >= 5 && height >= 5;
   SharpenWindow window{work, 0, 0};
   for (int32_t top = 0; top < height; top += band) {
     const int32_t end = std::min(height, top + band);
