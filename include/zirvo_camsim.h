@@ -120,6 +120,8 @@ ZIRVO_CAMSIM_API void ZirvoSim_ClearLog(ZirvoSimCamera* camera);
 ZIRVO_CAMSIM_API void ZirvoSim_Unplug(ZirvoSimCamera* camera);
 ZIRVO_CAMSIM_API void ZirvoSim_UnplugAfter(ZirvoSimCamera* camera, unsigned exchanges);
 ZIRVO_CAMSIM_API void ZirvoSim_SetStall(ZirvoSimCamera* camera, int stalled);
+/* Frame reads held by the stall at this moment. */
+ZIRVO_CAMSIM_API unsigned ZirvoSim_StalledReads(ZirvoSimCamera* camera);
 ZIRVO_CAMSIM_API void ZirvoSim_SetSlowFrames(ZirvoSimCamera* camera, unsigned count, unsigned milliseconds);
 ZIRVO_CAMSIM_API void ZirvoSim_SetReadbackMismatch(ZirvoSimCamera* camera, int address, unsigned count);
 

@@ -112,6 +112,10 @@ void ZirvoSim_SetStall(ZirvoSimCamera* camera, int stalled) {
   if (camera != nullptr) camera->camera.SetStalled(stalled != 0);
 }
 
+unsigned ZirvoSim_StalledReads(ZirvoSimCamera* camera) {
+  return camera != nullptr ? camera->camera.StalledReads() : 0;
+}
+
 void ZirvoSim_SetSlowFrames(ZirvoSimCamera* camera, unsigned count, unsigned milliseconds) {
   if (camera != nullptr) camera->camera.SetSlowFrames(count, milliseconds);
 }

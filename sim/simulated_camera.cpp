@@ -190,6 +190,18 @@ bool SimulatedCamera::ReadFrame(void* buffer, uint32_t bytes) {
 bool SimulatedCamera::WaitForFrame(uint64_t due) {
   uint64_t stallStart = 0;
   bool stallSeen = false;
+  // Counted while held by the stall, so that a test knows a read is blocked.
+  struct HeldRead {
+    std::atomic<unsigned>& count;
+    bool held = false;
+    void Hold() {
+      if (!held) count.fetch_add(1);
+      held = true;
+    }
+    ~HeldRead() {
+      if (held) count.fetch_sub(1);
+    }
+  } heldRead{stalledReads_};
   for (;;) {
     if (Gone()) return false;
     uint64_t now;
@@ -200,6 +212,7 @@ bool SimulatedCamera::WaitForFrame(uint64_t due) {
     if (stalled_.load()) {
       if (!stallSeen) stallStart = now;
       stallSeen = true;
+      heldRead.Hold();
       if (now - stallStart >= static_cast<uint64_t>(config_.stall_timeout_ms) * 1000u) return false;
       ZirvoPort_Sleep(kWaitStepMilliseconds);
       continue;

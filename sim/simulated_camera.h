@@ -53,6 +53,7 @@ class SimulatedCamera {
   void Unplug();
   void UnplugAfter(unsigned exchanges);
   void SetStalled(bool stalled);
+  unsigned StalledReads() const { return stalledReads_.load(); }
   void SetSlowFrames(unsigned count, unsigned milliseconds);
   void SetReadbackMismatch(int address, unsigned count);
 
@@ -81,6 +82,7 @@ class SimulatedCamera {
   std::atomic<bool> unplugged_{false};
   std::atomic<bool> detaching_{false};
   std::atomic<bool> stalled_{false};
+  std::atomic<unsigned> stalledReads_{0};  // frame reads inside the stall
   std::atomic<bool> attached_{false};
 
   std::mutex mutex_;

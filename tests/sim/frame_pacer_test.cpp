@@ -218,9 +218,12 @@ TEST_F(BlockedReadTest, UnplugEndsABlockedFrameRead) {
     result.store(ReadFrameArea(*disk, frame, 512) ? 1 : 0);
   });
   AwaitExchanges(1);
+  while (ZirvoSim_StalledReads(camera()) == 0) std::this_thread::yield();
+  EXPECT_EQ(ZirvoSim_StalledReads(camera()), 1u);
   ZirvoSim_Unplug(camera());
   reader.join();
   EXPECT_EQ(0, result.load());
+  EXPECT_EQ(ZirvoSim_StalledReads(camera()), 0u);
 }
 
 TEST_F(BlockedReadTest, DetachEndsABlockedFrameReadAndReturns) {
