@@ -43,13 +43,15 @@ ByteTableRows LoadTable(const uint8_t* table) {
   return _mm256_blendv_epi8(level[0], level[1], index);
 }
 
-// Maps `count` bytes; bytes where `kept` has its top bit set keep the
-// destination's value. The last partial block goes through a small buffer
-// so nothing outside the run is read or written.
-void MapRun(uint8_t* destination, const uint8_t* source, int64_t count, __m256i kept, const ByteTableRows& t) {
+// Maps `count` bytes with `map`; bytes where `kept` has its top bit set keep
+// the destination's value. The last partial block goes through a small
+// buffer so nothing outside the run is read or written.
+template <typename Map>
+[[gnu::always_inline]] inline void MapRun(uint8_t* destination, const uint8_t* source, int64_t count, __m256i kept,
+                                          Map map) {
   int64_t i = 0;
   for (; i + 32 <= count; i += 32) {
-    const __m256i mapped = Lookup(t, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i)));
+    const __m256i mapped = map(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i)));
     const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(destination + i));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + i), _mm256_blendv_epi8(mapped, before, kept));
   }
@@ -59,10 +61,14 @@ void MapRun(uint8_t* destination, const uint8_t* source, int64_t count, __m256i 
   alignas(32) uint8_t out[32];
   std::memcpy(in, source + i, left);
   std::memcpy(out, destination + i, left);
-  const __m256i mapped = Lookup(t, _mm256_load_si256(reinterpret_cast<const __m256i*>(in)));
+  const __m256i mapped = map(_mm256_load_si256(reinterpret_cast<const __m256i*>(in)));
   const __m256i before = _mm256_load_si256(reinterpret_cast<const __m256i*>(out));
   _mm256_store_si256(reinterpret_cast<__m256i*>(out), _mm256_blendv_epi8(mapped, before, kept));
   std::memcpy(destination + i, out, left);
+}
+
+void LookUpRun(uint8_t* destination, const uint8_t* source, int64_t count, __m256i kept, const ByteTableRows& t) {
+  MapRun(destination, source, count, kept, [&t](__m256i bytes) { return Lookup(t, bytes); });
 }
 
 // A table t[i] = min(255, (i * M) >> 16), as brightness makes, applied as
@@ -114,23 +120,7 @@ bool FindByteScale(const uint8_t* table, ByteScale* scale) {
 void ScaleRun(uint8_t* destination, const uint8_t* source, int64_t count, __m256i kept, ByteScale scale) {
   const __m256i whole = _mm256_set1_epi16(static_cast<int16_t>(scale.whole));
   const __m256i fraction = _mm256_set1_epi16(static_cast<int16_t>(scale.fraction));
-  int64_t i = 0;
-  for (; i + 32 <= count; i += 32) {
-    const __m256i mapped =
-        Scale(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i)), whole, fraction);
-    const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(destination + i));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + i), _mm256_blendv_epi8(mapped, before, kept));
-  }
-  if (i == count) return;
-  const size_t left = static_cast<size_t>(count - i);
-  alignas(32) uint8_t in[32] = {};
-  alignas(32) uint8_t out[32];
-  std::memcpy(in, source + i, left);
-  std::memcpy(out, destination + i, left);
-  const __m256i mapped = Scale(_mm256_load_si256(reinterpret_cast<const __m256i*>(in)), whole, fraction);
-  const __m256i before = _mm256_load_si256(reinterpret_cast<const __m256i*>(out));
-  _mm256_store_si256(reinterpret_cast<__m256i*>(out), _mm256_blendv_epi8(mapped, before, kept));
-  std::memcpy(destination + i, out, left);
+  MapRun(destination, source, count, kept, [&](__m256i bytes) { return Scale(bytes, whole, fraction); });
 }
 
 // Thirty-two bytes are read before any is written: only in place or apart
@@ -164,7 +154,7 @@ void MapByteTableAvx2(const PixelWalk& walk, int channels, const uint8_t* table)
       if (scales) {
         ScaleRun(destination, source, count, kept, scale);
       } else {
-        MapRun(destination, source, count, kept, rows);
+        LookUpRun(destination, source, count, kept, rows);
       }
     } else {
       for (int64_t x = 0; x < count; x += walk.sourceStep) {
