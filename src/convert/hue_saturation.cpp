@@ -94,6 +94,28 @@ uint32_t TransformPixel(int32_t blue, int32_t green, int32_t red, const HueBaseT
   return static_cast<uint32_t>(delta == 0 ? base.grayTriple[low] : coloured);
 }
 
+WordSplit WordSplitOf(int32_t sampleBits) {
+  const int bits = std::clamp<int32_t>(sampleBits, 8, 16);
+  const int shift = bits - 8;
+  return {(1u << bits) - 1, shift, (1u << shift) - 1};
+}
+
+void TransformPixelWords(uint8_t* destination, const uint8_t* source, const HueBaseTables& base,
+                         const SaturationTables& tables, HueRotation rotation, WordSplit split) {
+  uint16_t samples[3];
+  std::memcpy(samples, source, sizeof samples);
+  uint32_t clamped[3];
+  for (int c = 0; c < 3; ++c) clamped[c] = std::min<uint32_t>(samples[c], split.top);
+  const uint32_t result = TransformPixel(
+      static_cast<int32_t>(clamped[0] >> split.shift), static_cast<int32_t>(clamped[1] >> split.shift),
+      static_cast<int32_t>(clamped[2] >> split.shift), base, tables, rotation);
+  for (int c = 0; c < 3; ++c) {
+    const uint32_t turned = (result >> (8 * c)) & 0xFFu;
+    samples[c] = static_cast<uint16_t>((turned << split.shift) | (clamped[c] & split.lowMask));
+  }
+  std::memcpy(destination, samples, sizeof samples);
+}
+
 namespace {
 
 struct HuePlan {
@@ -121,33 +143,10 @@ void TransformRow8(uint8_t* destination, const uint8_t* source, int width, int d
   }
 }
 
-struct WordSplit {
-  uint32_t top;  // largest sample
-  int shift;     // bits below the 8 that are turned
-  uint32_t lowMask;
-};
-
-WordSplit SplitOf(int32_t sampleBits) {
-  const int bits = std::clamp<int32_t>(sampleBits, 8, 16);
-  const int shift = bits - 8;
-  return {(1u << bits) - 1, shift, (1u << shift) - 1};
-}
-
 void TransformRow16(uint8_t* destination, const uint8_t* source, int width, int destinationStep,
                     int sourceStep, const HuePlan& plan, WordSplit split) {
   for (int x = 0; x < width; ++x) {
-    uint16_t samples[3];
-    std::memcpy(samples, source, sizeof samples);
-    uint32_t clamped[3];
-    for (int c = 0; c < 3; ++c) clamped[c] = std::min<uint32_t>(samples[c], split.top);
-    const uint32_t result = TransformPixel(
-        static_cast<int32_t>(clamped[0] >> split.shift), static_cast<int32_t>(clamped[1] >> split.shift),
-        static_cast<int32_t>(clamped[2] >> split.shift), *plan.base, plan.tables, plan.rotation);
-    for (int c = 0; c < 3; ++c) {
-      const uint32_t turned = (result >> (8 * c)) & 0xFFu;
-      samples[c] = static_cast<uint16_t>((turned << split.shift) | (clamped[c] & split.lowMask));
-    }
-    std::memcpy(destination, samples, sizeof samples);
+    TransformPixelWords(destination, source, *plan.base, plan.tables, plan.rotation, split);
     destination += destinationStep;
     source += sourceStep;
   }
@@ -180,7 +179,7 @@ int HueSaturationBgr16(uint8_t* destination, const uint8_t* source, const Kernel
   const auto& block = *static_cast<const HueBlock*>(parameter);
   HuePlan plan;
   PlanHue(block, &plan);
-  const WordSplit split = SplitOf(block.sampleBits);
+  const WordSplit split = WordSplitOf(block.sampleBits);
   for (int y = rect.top; y < rect.bottom; ++y) {
     TransformRow16(walk.DestinationRow(y), walk.SourceRow(y), rect.Width(), destinationStep, sourceStep, plan,
                    split);

@@ -38,6 +38,19 @@ HueRotation HueRotationOf(int32_t hue);
 uint32_t TransformPixel(int32_t blue, int32_t green, int32_t red, const HueBaseTables& base,
                         const SaturationTables& tables, HueRotation rotation);
 
+// Samples of `sampleBits` bits (8..16): the top 8 are turned, the bits below kept.
+struct WordSplit {
+  uint32_t top;  // largest sample; larger ones count as it
+  int shift;     // bits below the 8 that are turned
+  uint32_t lowMask;
+};
+
+WordSplit WordSplitOf(int32_t sampleBits);
+
+// One pixel of three 16-bit samples, read from `source`, written to `destination`.
+void TransformPixelWords(uint8_t* destination, const uint8_t* source, const HueBaseTables& base,
+                         const SaturationTables& tables, HueRotation rotation, WordSplit split);
+
 // `parameter` points at a HueBlock. The 16-bit kernel reads samples of
 // `sampleBits` bits (8..16; samples above that range count as its top), turns
 // their top 8 bits and keeps the bits below them.

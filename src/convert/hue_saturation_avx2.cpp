@@ -420,33 +420,6 @@ bool BlocksKeepTheOrder(const uint8_t* out, const uint8_t* in, int32_t width, in
   return apart == 0 || apart >= static_cast<ptrdiff_t>(width) * step;
 }
 
-// Samples of `sampleBits` bits: the top 8 are turned, the bits below kept.
-struct WordSplit {
-  uint32_t top;  // largest sample; larger ones count as it
-  int shift;
-  uint32_t lowMask;
-};
-
-WordSplit SplitOf(int32_t sampleBits) {
-  const int bits = sampleBits < 8 ? 8 : sampleBits > 16 ? 16 : sampleBits;
-  const int shift = bits - 8;
-  return {(1u << bits) - 1, shift, (1u << shift) - 1};
-}
-
-void TransformOneWord(uint8_t* destination, const uint8_t* source, const LanePlan& plan, WordSplit split) {
-  uint16_t samples[3];
-  std::memcpy(samples, source, sizeof samples);
-  uint32_t clamped[3];
-  for (int c = 0; c < 3; ++c) clamped[c] = samples[c] < split.top ? samples[c] : split.top;
-  const uint32_t result = TransformPixel(
-      static_cast<int32_t>(clamped[0] >> split.shift), static_cast<int32_t>(clamped[1] >> split.shift),
-      static_cast<int32_t>(clamped[2] >> split.shift), *plan.base, plan.tables, plan.rotation);
-  for (int c = 0; c < 3; ++c) {
-    const uint32_t turned = (result >> (8 * c)) & 0xFFu;
-    samples[c] = static_cast<uint16_t>((turned << split.shift) | (clamped[c] & split.lowMask));
-  }
-  std::memcpy(destination, samples, sizeof samples);
-}
 
 // Byte index pairs for one 32-bit slot: the word at `offset` in its low
 // half, zeros above; -1 everywhere for a slot left empty.
@@ -645,7 +618,7 @@ int HueSaturationBgr16Avx2(uint8_t* destination, const uint8_t* source, const Ke
   if (IsEmptyWalk(walk)) return 1;
   const auto& block = *static_cast<const HueBlock*>(parameter);
   const LanePlan plan(block);
-  const WordSplit split = SplitOf(block.sampleBits);
+  const WordSplit split = WordSplitOf(block.sampleBits);
   const int step = sourceStep;
   const WordBlockRun run = step == 6 ? SelectWordBlockRun<6>(plan.plainLightness, plan.plainSaturation)
                                      : SelectWordBlockRun<8>(plan.plainLightness, plan.plainSaturation);
@@ -656,7 +629,7 @@ int HueSaturationBgr16Avx2(uint8_t* destination, const uint8_t* source, const Ke
     const int32_t blocks = BlocksKeepTheOrder(out, in, width, step) ? width / kLanes : 0;
     run(out, in, blocks, plan.lanes, split);
     for (int32_t x = blocks * kLanes; x < width; ++x) {
-      TransformOneWord(out + x * step, in + x * step, plan, split);
+      TransformPixelWords(out + x * step, in + x * step, *plan.base, plan.tables, plan.rotation, split);
     }
   }
   return 1;
