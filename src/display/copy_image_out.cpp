@@ -3,7 +3,14 @@
 
 #include <cstring>
 
+#include "platform/streaming_copy.h"
+
 namespace zirvo {
+namespace {
+
+void CopyPlainly(void* destination, const void* source, size_t bytes) { std::memcpy(destination, source, bytes); }
+
+}  // namespace
 
 int CopyImageOut(const FrameBitmap& bitmap, int rowOrderFlag, void* destination,
                  uint32_t length, CopyOutFailure& onFailure) {
@@ -17,12 +24,17 @@ int CopyImageOut(const FrameBitmap& bitmap, int rowOrderFlag, void* destination,
   if (needed == 0) return 1;
   auto* out = static_cast<uint8_t*>(destination);
   const uint8_t* pixels = bitmap.Pixels();
+  // A whole large image goes past the cache: it would not stay there until
+  // the caller reads it, and on its way it would evict what the next frame's
+  // conversion needs.
+  void (*copy)(void*, const void*, size_t) =
+      needed >= platform::kStreamingCopyMinimumBytes ? platform::CopyStreaming : CopyPlainly;
   if (rowOrderFlag != 0) {
-    std::memcpy(out, pixels, needed);
+    copy(out, pixels, needed);
     return 1;
   }
   for (size_t row = 0; row < rows; ++row) {
-    std::memcpy(out + row * stride, pixels + (rows - 1 - row) * stride, stride);
+    copy(out + row * stride, pixels + (rows - 1 - row) * stride, stride);
   }
   return 1;
 }

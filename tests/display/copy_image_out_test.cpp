@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
+
+#include "platform/streaming_copy.h"
 
 namespace zirvo {
 namespace {
@@ -58,6 +61,31 @@ TEST(CopyImageOutPadding, CopiesRowPaddingAsTheBitmapHoldsIt) {
   RecordingFailure failure;
   ASSERT_EQ(CopyImageOut(bitmap, 0, out.data(), 24, failure), 1);
   EXPECT_EQ(out[23], 0xAB);
+}
+
+// Images past the streaming threshold take the other copy: both row orders,
+// into a buffer at an odd address, byte for byte with the bitmap.
+TEST(CopyImageOutLargeImage, BothRowOrdersMatchTheBitmapAtAnOddAddress) {
+  FrameBitmap bitmap;
+  ASSERT_EQ(bitmap.Create(1001, 1500, 24), 1);  // stride 3004, about 4.5 MB
+  const size_t stride = static_cast<size_t>(bitmap.Stride());
+  const size_t rows = static_cast<size_t>(bitmap.Height());
+  ASSERT_GE(stride * rows, platform::kStreamingCopyMinimumBytes);
+  for (size_t i = 0; i < stride * rows; ++i) bitmap.Pixels()[i] = static_cast<uint8_t>(i * 13 + i / 3004);
+  RecordingFailure failure;
+  for (int flag : {0, 1}) {
+    std::vector<uint8_t> out(stride * rows + 2, 0xEE);
+    ASSERT_EQ(CopyImageOut(bitmap, flag, out.data() + 1, static_cast<uint32_t>(stride * rows), failure), 1);
+    for (size_t row = 0; row < rows; ++row) {
+      const size_t memoryRow = flag != 0 ? row : rows - 1 - row;
+      ASSERT_TRUE(std::equal(out.begin() + 1 + row * stride, out.begin() + 1 + (row + 1) * stride,
+                             bitmap.Pixels() + memoryRow * stride))
+          << "flag " << flag << " row " << row;
+    }
+    EXPECT_EQ(out.front(), 0xEE);
+    EXPECT_EQ(out.back(), 0xEE);
+  }
+  EXPECT_TRUE(failure.codes.empty());
 }
 
 }  // namespace

@@ -11,37 +11,16 @@
 #include <set>
 #include <string>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "platform/never_destroyed.h"
 #include "platform/posix/display_window.h"
 #include "platform/posix/x11_window.h"
+#include "platform/streaming_copy.h"
 
 namespace zirvo::platform {
 
 namespace {
 
 constexpr uint32_t kVisibleStyle = 0x10000000;  // WS_VISIBLE
-
-// A frame row into an off-screen picture, with stores that bypass the cache:
-// the picture is looked at rarely, and a whole frame drawn through the cache
-// would take memory bandwidth from the capture thread's copy of the same frame.
-void CopyPictureRow(uint8_t* destination, const uint8_t* source, size_t bytes) {
-#if defined(__SSE2__)
-  size_t i = 0;
-  for (; i < bytes && (reinterpret_cast<uintptr_t>(destination + i) & 15) != 0; ++i) destination[i] = source[i];
-  for (; i + 16 <= bytes; i += 16) {
-    _mm_stream_si128(reinterpret_cast<__m128i*>(destination + i),
-                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i)));
-  }
-  for (; i < bytes; ++i) destination[i] = source[i];
-  _mm_sfence();  // ordered before the lock that publishes the picture is released
-#else
-  std::memcpy(destination, source, bytes);
-#endif
-}
 
 // A window with no desktop behind it: its client area is a picture in
 // memory, black until something is drawn, as the class background is. The
@@ -100,9 +79,12 @@ class OffscreenWindow final : public DisplayWindow {
     pending_.rowBytes = rowBytes;
     pending_.rows.resize(rowBytes * static_cast<size_t>(height));
     if (source.bitsPerPixel == 8) std::copy(source.colors, source.colors + 256, pending_.colors);
+    // Stores that bypass the cache: the picture is looked at rarely, and a
+    // whole frame drawn through the cache would take memory bandwidth from
+    // the capture thread's copy of the same frame.
     for (int32_t row = 0; row < height; ++row) {
-      CopyPictureRow(pending_.rows.data() + rowBytes * static_cast<size_t>(row),
-                     PictureRow(source, placement, row), rowBytes);
+      CopyStreaming(pending_.rows.data() + rowBytes * static_cast<size_t>(row),
+                    PictureRow(source, placement, row), rowBytes);
     }
     return true;
   }
