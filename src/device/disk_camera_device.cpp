@@ -569,6 +569,12 @@ int DiskCameraDevice::TakeLatestFrame(void* destination, int destinationBytes, i
   return 0;
 }
 
+HeldFrame DiskCameraDevice::HoldLatestFrame() {
+  HeldFrame held = slots_.HoldNewest();
+  lastTaken_.store(held.sequence);
+  return held;
+}
+
 int DiskCameraDevice::FinishSingleCapture(void* destination, int destinationBytes, int, int) {
   bool ended = true;
   if (threadFinished_) ended = threadFinished_->Wait(timeout_.load());

@@ -87,6 +87,13 @@ class DiskCameraDevice {
   virtual int WriteRegister16(int address, int value);
   virtual int ReadRegister16(int address, uint16_t* value);
 
+  // The newest frame in its slot, held for the caller until ReleaseHeldFrame
+  // (see FrameSlots::HoldNewest): a conversion in place instead of a copy.
+  // Counts as taken, like TakeLatestFrame. One frame at a time, and no
+  // TakeLatestFrame while it is held.
+  HeldFrame HoldLatestFrame();
+  void ReleaseHeldFrame() { slots_.ReleaseHeld(); }
+
   // Read-only views of the transfer for the camera instance and for tests.
   TransferState GetTransferState() const { return state_.load(); }
   int GetLastTaken() const { return lastTaken_.load(); }

@@ -116,6 +116,18 @@ int FrameSlots::CopyNewest(uint8_t* destination, uint32_t destinationBytes) {
   return sequence;
 }
 
+HeldFrame FrameSlots::HoldNewest() {
+  HeldFrame held;
+  if (!IsAllocated()) return held;
+  const int slot = MarkNewest(held.sequence);
+  if (slot == kNoSlot) return held;
+  held.owner = slots_[slot].buffer;
+  held.pixels = held.owner.get();
+  held.geometry = slots_[slot].geometry;
+  held.bytes = slots_[slot].bytesRead;
+  return held;
+}
+
 int FrameSlots::CopySlot(int slot, uint8_t* destination, uint32_t destinationBytes) {
   if (!IsAllocated()) return 0;
   CopyOut(slots_[slot], destination, destinationBytes);

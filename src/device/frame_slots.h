@@ -12,6 +12,17 @@
 
 namespace zirvo {
 
+// The newest frame where the transfer left it, for a consumer that works on
+// it in place: rows `geometry.transferWidth` bytes apart, `bytes` read.
+struct HeldFrame {
+  uint8_t* pixels = nullptr;  // null: no frame was held
+  FrameGeometry geometry;
+  uint32_t bytes = 0;
+  int sequence = 0;
+  // Keeps the buffer alive should the slots be released meanwhile.
+  std::shared_ptr<uint8_t> owner;
+};
+
 class FrameSlots {
  public:
   static constexpr int kSlotCount = 3;
@@ -47,6 +58,13 @@ class FrameSlots {
   int CopyNewest(uint8_t* destination, uint32_t destinationBytes);
   // Copies slot `slot` without marking it; the producer must have ended.
   int CopySlot(int slot, uint8_t* destination, uint32_t destinationBytes);
+
+  // Marks the newest frame and hands it out in place until ReleaseHeld: the
+  // producer fills only the other two slots meanwhile, so the frame stays
+  // whole however long the consumer takes, and the consumer may write into
+  // it. Nothing is held (null pixels) before the first frame.
+  HeldFrame HoldNewest();
+  void ReleaseHeld() { Unmark(); }
 
   // The marking that CopyNewest uses, open for a consumer that holds a slot.
   // Returns the marked slot, whose sequence is in `sequence`, or kNoSlot

@@ -23,6 +23,10 @@ class FrameBitmap {
   // 1 success, 0 failure. Bad arguments leave the bitmap as it was; a
   // surface that cannot be made leaves it empty.
   int Create(int32_t width, int32_t height, int bitsPerPixel);
+  // Pixels owned elsewhere, laid out as Create would (rows of Stride bytes),
+  // with no surface: for kernels only, never drawn. They must outlive every
+  // use; Release forgets them without freeing. Bad arguments: 0, unchanged.
+  int Borrow(uint8_t* pixels, int32_t width, int32_t height, int bitsPerPixel);
   int CreateSurface(platform::DrawingContext* reference, uint32_t usage, void* section,
                     uint32_t offset);
   int Release();

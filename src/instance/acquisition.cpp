@@ -50,6 +50,50 @@ void StoreField(Field& field, Field value) {
   std::atomic_ref<Field>(field).store(value, std::memory_order_relaxed);
 }
 
+// In the colour modes 24 and 32 the raw frame is only the conversion's input:
+// a frame that needs no spreading and no mirror is converted where the
+// transfer left it, which saves copying it into the raw bitmap. The raw
+// bitmap is then left as it was; nothing reads it in these modes.
+bool ConvertsInSlot(int colorMode, int mirrorHorizontal, const FrameBitmap& raw) {
+  return (colorMode == 2 || colorMode == 3) && mirrorHorizontal == 0 && raw.Pixels() != nullptr &&
+         raw.Stride() == raw.Width();
+}
+
+// The newest frame held in its slot for one conversion; returned to the
+// device on every way out.
+class HeldSlot {
+ public:
+  HeldSlot() = default;
+  HeldSlot(const HeldSlot&) = delete;
+  HeldSlot& operator=(const HeldSlot&) = delete;
+  ~HeldSlot() { Return(); }
+
+  // Holds the newest frame and lends it to `lent` with the raw bitmap's
+  // size; false, with nothing held, when that frame is laid out otherwise.
+  bool Hold(DiskCameraDevice& device, const FrameBitmap& raw, FrameBitmap& lent) {
+    frame_ = device.HoldLatestFrame();
+    device_ = &device;
+    const FrameGeometry& geometry = frame_.geometry;
+    const uint64_t needed = uint64_t(raw.Stride()) * uint64_t(raw.Height());
+    const bool fits = frame_.pixels != nullptr && geometry.sampleStep == 1 &&
+                      geometry.transferWidth == raw.Width() && geometry.copyWidth == raw.Width() &&
+                      geometry.copyHeight == raw.Height() && frame_.bytes >= needed;
+    if (fits && lent.Borrow(frame_.pixels, raw.Width(), raw.Height(), 8) == 1) return true;
+    Return();
+    return false;
+  }
+
+  void Return() {
+    if (device_ != nullptr) device_->ReleaseHeldFrame();
+    device_ = nullptr;
+    frame_ = HeldFrame{};
+  }
+
+ private:
+  DiskCameraDevice* device_ = nullptr;
+  HeldFrame frame_;  // its owner keeps the buffer alive while lent
+};
+
 bool NarrowFileName(const wchar_t* wide, std::string& narrow) {
   if (wide == nullptr) return false;
   std::string converted;
@@ -360,7 +404,12 @@ void CameraInstance::CaptureOneFrame(const PreparedFormat& format, SideWorker& d
   bool delivered = true;
   {
     std::lock_guard image(imageLock_);
-    const int taken = TakeIntoRawBitmap(false, format);
+    const int mirrorHorizontal = settings_.Analog().mirrorHorizontal;
+    FrameBitmap heldRaw;
+    HeldSlot slot;
+    const bool inSlot = ConvertsInSlot(format.colorMode, mirrorHorizontal, RawBitmap(format.colorMode)) &&
+                        slot.Hold(*device_, RawBitmap(format.colorMode), heldRaw);
+    const int taken = inSlot ? 0 : TakeIntoRawBitmap(false, format);
     // The window changed under the running transfer since this preparation:
     // the frame may have another size; the next turn prepares again.
     if (!DeviceWindowMatches(format)) return;
@@ -369,11 +418,13 @@ void CameraInstance::CaptureOneFrame(const PreparedFormat& format, SideWorker& d
       PostFrameMessage(0, kErrorTransfer);
       return;
     }
-    FinishRawFrame(format, settings_.Analog().mirrorHorizontal);
+    if (!inSlot) FinishRawFrame(format, mirrorHorizontal);
     const int32_t rate = rateMeter_.CountFrame(platform::TimeGetTime());
     frameRateTimes10_.store(rate);
     FillFrameInfo(format, rate);
-    ConvertCurrentFrame();
+    ConvertFrame(inSlot ? &heldRaw : nullptr);
+    heldRaw.Release();
+    slot.Return();
     frameReady_.store(1);
     // The preview is drawn beside the copy-out: both only read the image.
     SideJob draw(drawer, [this, colorMode = format.colorMode] { DrawPreview(colorMode); });

@@ -153,8 +153,9 @@ class CameraInstance {
   // mirrored (capture thread, snapshot), never from two threads at once;
   // converts in the colour mode of the last PrepareConversion, runs automatic
   // exposure, stores what the frame measured and refreshes open dialogs.
+  // `heldRaw8`, when given, is converted in place of the raw 8-bit bitmap.
   int PrepareConversion(int colorMode);
-  void ConvertFrame();
+  void ConvertFrame(FrameBitmap* heldRaw8 = nullptr);
 
   // Settings operations (settings_operations.cpp). Results are the exports':
   // 1 or 0 for the setters, the value for the getters.

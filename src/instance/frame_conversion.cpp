@@ -112,10 +112,10 @@ int CameraInstance::PrepareConversion(int colorMode) {
   return 1;
 }
 
-void CameraInstance::ConvertFrame() {
+void CameraInstance::ConvertFrame(FrameBitmap* heldRaw8) {
   if (!pipeline_) return;
   const InstanceSettings used = settings_.Snapshot();
-  const ConversionBitmaps bitmaps{Bitmap(kBitmapRaw8), Bitmap(kBitmapRaw16), Bitmap(kBitmap24),
+  const ConversionBitmaps bitmaps{heldRaw8 ? heldRaw8 : Bitmap(kBitmapRaw8), Bitmap(kBitmapRaw16), Bitmap(kBitmap24),
                                   Bitmap(kBitmap32),   Bitmap(kBitmap48),    Bitmap(kBitmap64),
                                   Bitmap(kBitmapWork)};
   FrameMeasurements measured;

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <set>
 #include <string>
@@ -391,6 +393,35 @@ TEST_F(FrameTransferTest, TakenFrameIsTheFrameTheCameraSent) {
   device_->StopStreaming();
   // A still scene: every frame of one window is the same.
   EXPECT_EQ(taken, LastServedFrame());
+}
+
+// A frame held in its slot for a conversion in place: whole when held, and
+// the transfer writes none of it however many frames pass, until released.
+TEST_F(FrameTransferTest, HeldFrameStaysWholeWhileTheTransferGoesOn) {
+  OpenSmallWindow();
+  ASSERT_EQ(device_->StartStreaming(), 0);
+  ASSERT_TRUE(FramesArrive(2));
+  const HeldFrame held = device_->HoldLatestFrame();
+  ASSERT_NE(held.pixels, nullptr);
+  EXPECT_EQ(device_->GetLastTaken(), held.sequence);
+  EXPECT_EQ(held.geometry.copyWidth, 64);
+  EXPECT_EQ(held.geometry.copyHeight, 48);
+  ASSERT_GE(held.bytes, 64u * 48u);
+  // A still scene: every frame of one window is the same.
+  EXPECT_EQ(std::vector<uint8_t>(held.pixels, held.pixels + 64 * 48), LastServedFrame());
+  // Marked as the holder's own: any frame written into the slot would undo it.
+  std::memset(held.pixels, 0xEE, 64 * 48);
+  ASSERT_TRUE(FramesArrive(held.sequence + 8));
+  EXPECT_EQ(std::count(held.pixels, held.pixels + 64 * 48, 0xEE), 64 * 48);
+  device_->ReleaseHeldFrame();
+  // Released, the slot takes frames again: soon every slot is newer.
+  ASSERT_TRUE(Eventually([&] {
+    for (int slot = 0; slot < FrameSlots::kSlotCount; ++slot)
+      if (device_->GetSlotSequence(slot) <= held.sequence) return false;
+    return true;
+  }));
+  device_->StopStreaming();
+  EXPECT_NE(std::count(held.pixels, held.pixels + 64 * 48, 0xEE), 64 * 48);
 }
 
 TEST_F(FrameTransferTest, StatusAfterTakingIsTwoUntilAnotherFrameCompletes) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -114,6 +115,37 @@ TEST_F(FrameSlotsTest, ReleasedSlotsCopyNothing) {
   uint8_t out = 0xEE;
   EXPECT_EQ(slots_.CopyNewest(&out, 1), 0);
   EXPECT_EQ(out, 0xEE);
+}
+
+TEST_F(FrameSlotsTest, HeldFrameIsTheNewestInPlaceAndNeverRefilledUntilReleased) {
+  EXPECT_EQ(slots_.HoldNewest().pixels, nullptr);  // before the first frame
+  Produce(1);
+  const int newest = Produce(2);
+  const HeldFrame held = slots_.HoldNewest();
+  ASSERT_EQ(held.pixels, slots_.Buffer(newest));
+  EXPECT_EQ(held.sequence, 2);
+  EXPECT_EQ(held.bytes, slots_.Capacity());
+  EXPECT_EQ(held.geometry.copyWidth, 8);
+  EXPECT_EQ(held.geometry.copyHeight, 4);
+  // The holder may write into it; ten frames later it is still its own.
+  std::memset(held.pixels, 0x77, slots_.Capacity());
+  for (int sequence = 3; sequence < 13; ++sequence) EXPECT_NE(Produce(sequence), newest);
+  EXPECT_EQ(slots_.Sequence(newest), 2);
+  EXPECT_EQ(std::count(held.pixels, held.pixels + slots_.Capacity(), 0x77), std::ptrdiff_t(slots_.Capacity()));
+  slots_.ReleaseHeld();
+  bool refilled = false;
+  for (int sequence = 13; sequence < 16; ++sequence) refilled = refilled || Produce(sequence) == newest;
+  EXPECT_TRUE(refilled);
+}
+
+TEST_F(FrameSlotsTest, HeldBufferOutlivesReleasedSlots) {
+  Produce(1);
+  const HeldFrame held = slots_.HoldNewest();
+  slots_.Release();
+  // Still the holder's to read and write (the sanitizer builds check it).
+  ASSERT_NE(held.owner, nullptr);
+  held.pixels[0] = 3;
+  EXPECT_EQ(held.pixels[0], 3);
 }
 
 }  // namespace

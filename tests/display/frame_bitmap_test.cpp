@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace zirvo {
 namespace {
@@ -119,6 +120,53 @@ TEST(FrameBitmapCreation, BadArgumentsKeepThePreviousBitmap) {
   EXPECT_EQ(bitmap.Create(INT32_MAX, 1, 64), 0);
   EXPECT_EQ(bitmap.Width(), 64);
   EXPECT_EQ(bitmap.Pixels()[3], 9);
+}
+
+// Copies the source rectangle to (x, y), row by row.
+int CopyKernel(uint8_t* destination, const uint8_t* source, const KernelRect& rect, int x, int y,
+               int destinationBytesPerPixel, int sourceBytesPerPixel, int destinationStride, int sourceStride,
+               void*, void*) {
+  for (int32_t row = 0; row < rect.Height(); ++row) {
+    std::memcpy(destination + (y + row) * destinationStride + x * destinationBytesPerPixel,
+                source + (rect.top + row) * sourceStride + rect.left * sourceBytesPerPixel,
+                std::size_t(rect.Width() * sourceBytesPerPixel));
+  }
+  return 1;
+}
+
+TEST(FrameBitmapBorrow, KernelsWorkOnTheLentPixelsAndReleaseLeavesThem) {
+  std::vector<uint8_t> lent(8 * 3, 0);
+  for (std::size_t i = 0; i < lent.size(); ++i) lent[i] = uint8_t(i);
+  FrameBitmap bitmap;
+  ASSERT_EQ(bitmap.Create(5, 5, 24), 1);
+  ASSERT_EQ(bitmap.Borrow(lent.data(), 8, 3, 8), 1);
+  EXPECT_EQ(bitmap.Pixels(), lent.data());
+  EXPECT_EQ(bitmap.Width(), 8);
+  EXPECT_EQ(bitmap.Height(), 3);
+  EXPECT_EQ(bitmap.Stride(), 8);
+  EXPECT_EQ(bitmap.BitsPerPixel(), 8);
+  EXPECT_FALSE(bitmap.HasSurface());
+  EXPECT_EQ(bitmap.Context(), nullptr);
+  // A copy into a real bitmap reads the lent rows.
+  FrameBitmap copy;
+  ASSERT_EQ(copy.Create(8, 3, 8), 1);
+  ASSERT_EQ(copy.ApplyKernel(CopyKernel, bitmap, nullptr, 0, 0, nullptr, nullptr), 1);
+  EXPECT_TRUE(std::equal(lent.begin(), lent.end(), copy.Pixels()));
+  bitmap.Release();
+  EXPECT_EQ(bitmap.Pixels(), nullptr);
+  EXPECT_EQ(lent[23], 23);  // not freed, not cleared
+}
+
+TEST(FrameBitmapBorrow, BadArgumentsKeepThePreviousBitmap) {
+  FrameBitmap bitmap;
+  ASSERT_EQ(bitmap.Create(4, 4, 8), 1);
+  uint8_t* before = bitmap.Pixels();
+  uint8_t pixel = 0;
+  EXPECT_EQ(bitmap.Borrow(nullptr, 4, 4, 8), 0);
+  EXPECT_EQ(bitmap.Borrow(&pixel, 0, 4, 8), 0);
+  EXPECT_EQ(bitmap.Borrow(&pixel, 1, 1, 12), 0);
+  EXPECT_EQ(bitmap.Pixels(), before);
+  EXPECT_TRUE(bitmap.HasSurface());
 }
 
 TEST(FrameBitmapCreation, ReleaseEmptiesEverything) {
