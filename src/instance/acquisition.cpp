@@ -51,16 +51,15 @@ void StoreField(Field& field, Field value) {
 }
 
 // In the colour modes 24 and 32 the raw frame is only the conversion's input:
-// a frame that needs no spreading and no mirror is converted where the
-// transfer left it, which saves copying it into the raw bitmap. The raw
-// bitmap is then left as it was; nothing reads it in these modes.
-bool ConvertsInSlot(int colorMode, int mirrorHorizontal, const FrameBitmap& raw) {
-  return (colorMode == 2 || colorMode == 3) && mirrorHorizontal == 0 && raw.Pixels() != nullptr &&
-         raw.Stride() == raw.Width();
+// a frame that needs no mirror is converted where the transfer left it,
+// which saves copying it into the raw bitmap. The raw bitmap is then left
+// as it was; nothing reads it in these modes.
+bool ConvertsInSlot(int colorMode, int mirrorHorizontal) {
+  return (colorMode == 2 || colorMode == 3) && mirrorHorizontal == 0;
 }
 
-// The newest frame held in its slot for one conversion; returned to the
-// device on every way out.
+// The newest frame held in its slot while the capture thread works on it;
+// returned to the device on every way out.
 class HeldSlot {
  public:
   HeldSlot() = default;
@@ -68,20 +67,27 @@ class HeldSlot {
   HeldSlot& operator=(const HeldSlot&) = delete;
   ~HeldSlot() { Return(); }
 
-  // Holds the newest frame and lends it to `lent` with the raw bitmap's
-  // size; false, with nothing held, when that frame is laid out otherwise.
-  bool Hold(DiskCameraDevice& device, const FrameBitmap& raw, FrameBitmap& lent) {
+  // Holds the newest frame when it is the raw bitmap's size in packed rows
+  // (the transfer's own rows, not a part or a sample of them) and the bitmap
+  // has no row padding; false, with nothing held, otherwise. Padded rows
+  // take the copy, whose spreading in place leaves in the padding what the
+  // caller's copies have always shown there.
+  bool Hold(DiskCameraDevice& device, const FrameBitmap& raw) {
+    if (raw.Pixels() == nullptr || raw.Stride() != raw.Width() * raw.BytesPerPixel()) return false;
     frame_ = device.HoldLatestFrame();
     device_ = &device;
     const FrameGeometry& geometry = frame_.geometry;
-    const uint64_t needed = uint64_t(raw.Stride()) * uint64_t(raw.Height());
     const bool fits = frame_.pixels != nullptr && geometry.sampleStep == 1 &&
                       geometry.transferWidth == raw.Width() && geometry.copyWidth == raw.Width() &&
-                      geometry.copyHeight == raw.Height() && frame_.bytes >= needed;
-    if (fits && lent.Borrow(frame_.pixels, raw.Width(), raw.Height(), 8) == 1) return true;
+                      geometry.copyHeight == raw.Height() &&
+                      frame_.bytes >= uint64_t(raw.Width()) * uint64_t(raw.Height());
+    if (fits) return true;
     Return();
     return false;
   }
+
+  // The packed 8-bit rows while held.
+  uint8_t* Pixels() const { return frame_.pixels; }
 
   void Return() {
     if (device_ != nullptr) device_->ReleaseHeldFrame();
@@ -91,7 +97,7 @@ class HeldSlot {
 
  private:
   DiskCameraDevice* device_ = nullptr;
-  HeldFrame frame_;  // its owner keeps the buffer alive while lent
+  HeldFrame frame_;  // its owner keeps the buffer alive while held
 };
 
 bool NarrowFileName(const wchar_t* wide, std::string& narrow) {
@@ -354,19 +360,24 @@ int CameraInstance::TakeIntoRawBitmap(bool singleCapture, const PreparedFormat& 
   return device_->TakeLatestFrame(raw.Pixels(), bytes, 0, 0);
 }
 
-// Spreads the packed rows to the bitmap stride (widening 8-bit samples for
-// the 16-bit modes) and applies the software horizontal mirror; with
-// imageLock_ held.
-void CameraInstance::FinishRawFrame(const PreparedFormat& format, int mirrorHorizontal) {
+// Spreads the packed rows of `packedFrame` (a frame held in its slot), or
+// those at the start of the raw bitmap where the frame was copied, to the
+// bitmap stride, widening 8-bit samples for the 16-bit modes, and applies
+// the software horizontal mirror; with imageLock_ held.
+void CameraInstance::FinishRawFrame(const PreparedFormat& format, int mirrorHorizontal,
+                                    const uint8_t* packedFrame) {
   FrameBitmap& raw = RawBitmap(format.colorMode);
   if (raw.Pixels() == nullptr) return;
   const KernelRect packed{0, 0, raw.Width(), raw.Height()};
   uint8_t* pixels = raw.Pixels();
+  const uint8_t* source = packedFrame != nullptr ? packedFrame : pixels;
   const int bytesPerPixel = raw.BytesPerPixel();
   if (bytesPerPixel == 2) {
-    WidenSamples8To16(pixels, pixels, packed, 0, 0, 2, 1, raw.Stride(), raw.Width(), nullptr, nullptr);
+    WidenSamples8To16(pixels, source, packed, 0, 0, 2, 1, raw.Stride(), raw.Width(), nullptr, nullptr);
   } else if (raw.Stride() != raw.Width()) {
-    RepackRows8(pixels, pixels, packed, 0, 0, 1, 1, raw.Stride(), raw.Width(), nullptr, nullptr);
+    RepackRows8(pixels, source, packed, 0, 0, 1, 1, raw.Stride(), raw.Width(), nullptr, nullptr);
+  } else if (source != pixels) {
+    std::memcpy(pixels, source, static_cast<std::size_t>(raw.Stride()) * static_cast<std::size_t>(raw.Height()));
   }
   if (mirrorHorizontal == 0) return;
   const RectangleKernel mirror = bytesPerPixel == 2 ? MirrorRows16 : MirrorRows8;
@@ -405,11 +416,16 @@ void CameraInstance::CaptureOneFrame(const PreparedFormat& format, SideWorker& d
   {
     std::lock_guard image(imageLock_);
     const int mirrorHorizontal = settings_.Analog().mirrorHorizontal;
-    FrameBitmap heldRaw;
+    FrameBitmap& raw = RawBitmap(format.colorMode);
+    // The first stage reads the frame straight from its slot: the widening
+    // or copy into the raw bitmap, or, where the frame can be converted as it
+    // lies, the conversion itself. Frames of another layout are copied out.
     HeldSlot slot;
-    const bool inSlot = ConvertsInSlot(format.colorMode, mirrorHorizontal, RawBitmap(format.colorMode)) &&
-                        slot.Hold(*device_, RawBitmap(format.colorMode), heldRaw);
-    const int taken = inSlot ? 0 : TakeIntoRawBitmap(false, format);
+    const bool held = slot.Hold(*device_, raw);
+    FrameBitmap heldRaw;
+    const bool inSlot = held && ConvertsInSlot(format.colorMode, mirrorHorizontal) &&
+                        heldRaw.Borrow(slot.Pixels(), raw.Width(), raw.Height(), 8) == 1;
+    const int taken = held ? 0 : TakeIntoRawBitmap(false, format);
     // The window changed under the running transfer since this preparation:
     // the frame may have another size; the next turn prepares again.
     if (!DeviceWindowMatches(format)) return;
@@ -418,7 +434,10 @@ void CameraInstance::CaptureOneFrame(const PreparedFormat& format, SideWorker& d
       PostFrameMessage(0, kErrorTransfer);
       return;
     }
-    if (!inSlot) FinishRawFrame(format, mirrorHorizontal);
+    if (!inSlot) {
+      FinishRawFrame(format, mirrorHorizontal, held ? slot.Pixels() : nullptr);
+      slot.Return();
+    }
     const int32_t rate = rateMeter_.CountFrame(platform::TimeGetTime());
     frameRateTimes10_.store(rate);
     FillFrameInfo(format, rate);

@@ -258,7 +258,7 @@ class CameraInstance {
   FrameBitmap& RawBitmap(int colorMode) const;
   FrameBitmap& OutputBitmap(int colorMode) const;
   int TakeIntoRawBitmap(bool singleCapture, const PreparedFormat& format);
-  void FinishRawFrame(const PreparedFormat& format, int mirrorHorizontal);
+  void FinishRawFrame(const PreparedFormat& format, int mirrorHorizontal, const uint8_t* packedFrame = nullptr);
   void ConvertCurrentFrame();
   void CaptureLoop();
   void CaptureOneFrame(const PreparedFormat& format, SideWorker& drawer);
