@@ -43,17 +43,23 @@ ByteTableRows LoadTable(const uint8_t* table) {
   return _mm256_blendv_epi8(level[0], level[1], index);
 }
 
-// Maps `count` bytes with `map`; bytes where `kept` has its top bit set keep
-// the destination's value. The last partial block goes through a small
-// buffer so nothing outside the run is read or written.
-template <typename Map>
+// Maps `count` bytes with `map`; with Keep, bytes where `kept` has its top
+// bit set keep the destination's value. The last partial block goes through
+// a small buffer so nothing outside the run is read or written.
+template <bool Keep, typename Map>
 [[gnu::always_inline]] inline void MapRun(uint8_t* destination, const uint8_t* source, int64_t count, __m256i kept,
                                           Map map) {
+  const auto merge = [kept](__m256i mapped, const uint8_t* before) {
+    if constexpr (Keep) {
+      return _mm256_blendv_epi8(mapped, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(before)), kept);
+    } else {
+      return mapped;
+    }
+  };
   int64_t i = 0;
   for (; i + 32 <= count; i += 32) {
     const __m256i mapped = map(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i)));
-    const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(destination + i));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + i), _mm256_blendv_epi8(mapped, before, kept));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + i), merge(mapped, destination + i));
   }
   if (i == count) return;
   const size_t left = static_cast<size_t>(count - i);
@@ -62,13 +68,13 @@ template <typename Map>
   std::memcpy(in, source + i, left);
   std::memcpy(out, destination + i, left);
   const __m256i mapped = map(_mm256_load_si256(reinterpret_cast<const __m256i*>(in)));
-  const __m256i before = _mm256_load_si256(reinterpret_cast<const __m256i*>(out));
-  _mm256_store_si256(reinterpret_cast<__m256i*>(out), _mm256_blendv_epi8(mapped, before, kept));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(out), merge(mapped, out));
   std::memcpy(destination + i, out, left);
 }
 
+template <bool Keep>
 void LookUpRun(uint8_t* destination, const uint8_t* source, int64_t count, __m256i kept, const ByteTableRows& t) {
-  MapRun(destination, source, count, kept, [&t](__m256i bytes) { return Lookup(t, bytes); });
+  MapRun<Keep>(destination, source, count, kept, [&t](__m256i bytes) { return Lookup(t, bytes); });
 }
 
 // A table t[i] = min(255, (i * M) >> 16), as brightness makes, applied as
@@ -117,10 +123,11 @@ bool FindByteScale(const uint8_t* table, ByteScale* scale) {
                              ScaleWords(_mm256_unpackhi_epi8(bytes, zero), whole, fraction));
 }
 
+template <bool Keep>
 void ScaleRun(uint8_t* destination, const uint8_t* source, int64_t count, __m256i kept, ByteScale scale) {
   const __m256i whole = _mm256_set1_epi16(static_cast<int16_t>(scale.whole));
   const __m256i fraction = _mm256_set1_epi16(static_cast<int16_t>(scale.fraction));
-  MapRun(destination, source, count, kept, [&](__m256i bytes) { return Scale(bytes, whole, fraction); });
+  MapRun<Keep>(destination, source, count, kept, [&](__m256i bytes) { return Scale(bytes, whole, fraction); });
 }
 
 // Thirty-two bytes are read before any is written: only in place or apart
@@ -138,23 +145,27 @@ void MapByteTableAvx2(const PixelWalk& walk, int channels, const uint8_t* table)
   const bool sameStep = walk.destinationStep == walk.sourceStep;
   const bool packed = sameStep && walk.sourceStep == channels;
   const bool quads = sameStep && walk.sourceStep == 4 && channels == 3;
-  if (!packed && !quads) {
+  const int64_t count = static_cast<int64_t>(walk.rect.Width()) * walk.sourceStep;
+  // Rows shorter than a vector (the pipeline's edge columns) are not worth
+  // looking the table over for.
+  if ((!packed && !quads) || count < 32) {
     MapByteTable(walk, channels, table);
     return;
   }
   ByteScale scale{};
   const bool scales = FindByteScale(table, &scale);
   const ByteTableRows rows = LoadTable(table);
-  const __m256i kept = quads ? _mm256_set1_epi32(static_cast<int>(0xFF000000u)) : _mm256_setzero_si256();
-  const int64_t count = static_cast<int64_t>(walk.rect.Width()) * walk.sourceStep;
+  const __m256i kept = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
   for (int y = walk.rect.top; y < walk.rect.bottom; ++y) {
     uint8_t* destination = walk.DestinationRow(y);
     const uint8_t* source = walk.SourceRow(y);
     if (BlocksKeepTheOrder(destination, source, count)) {
       if (scales) {
-        ScaleRun(destination, source, count, kept, scale);
+        quads ? ScaleRun<true>(destination, source, count, kept, scale)
+              : ScaleRun<false>(destination, source, count, kept, scale);
       } else {
-        LookUpRun(destination, source, count, kept, rows);
+        quads ? LookUpRun<true>(destination, source, count, kept, rows)
+              : LookUpRun<false>(destination, source, count, kept, rows);
       }
     } else {
       for (int64_t x = 0; x < count; x += walk.sourceStep) {
