@@ -1,4 +1,4 @@
-// 256-entry byte lookups with AVX2: sixteen 16-entry byte shuffles and a tree of blends per 32 bytes,
+// 256-entry byte lookups with AVX2: sixteen 16-entry byte shuffles and a tree of ORs and blends per 32 bytes,
 // or, for a table that only scales its index, a multiplication.
 #include <immintrin.h>
 
@@ -24,17 +24,20 @@ ByteTableRows LoadTable(const uint8_t* table) {
   return rows;
 }
 
-// Each row looked up by the low four bits, then the high four bits pick the
-// row, one bit per level of blends: the blend reads bit 7 of each byte, so
-// the index is shifted to bring bits 4, 5, 6 there in turn (16-bit shifts
-// only spill into the low bits, which the blend ignores).
+// Each row looked up by the low four bits, with the byte shuffle's zeroing
+// (index bit 7) picking one of each pair of rows by bit 4, so that an OR
+// joins them; then bits 5, 6 and 7 pick the row, one bit per level of
+// blends: the blend reads bit 7 of each byte, so the index is shifted to
+// bring them there in turn (16-bit shifts only spill into the low bits,
+// which neither the shuffle nor the blend reads).
 [[gnu::always_inline]] inline __m256i Lookup(const ByteTableRows& t, __m256i index) {
+  const __m256i top = _mm256_set1_epi8(static_cast<char>(0x80));
   const __m256i low = _mm256_and_si256(index, _mm256_set1_epi8(0x0F));
+  const __m256i even = _mm256_or_si256(low, _mm256_and_si256(_mm256_slli_epi16(index, 3), top));
+  const __m256i odd = _mm256_xor_si256(even, top);
   __m256i level[8];
-  const __m256i bit4 = _mm256_slli_epi16(index, 3);
   for (int k = 0; k < 8; ++k) {
-    level[k] = _mm256_blendv_epi8(_mm256_shuffle_epi8(t.row[2 * k], low),
-                                  _mm256_shuffle_epi8(t.row[2 * k + 1], low), bit4);
+    level[k] = _mm256_or_si256(_mm256_shuffle_epi8(t.row[2 * k], even), _mm256_shuffle_epi8(t.row[2 * k + 1], odd));
   }
   const __m256i bit5 = _mm256_slli_epi16(index, 2);
   for (int k = 0; k < 4; ++k) level[k] = _mm256_blendv_epi8(level[2 * k], level[2 * k + 1], bit5);
