@@ -126,11 +126,24 @@ bool FindByteScale(const uint8_t* table, ByteScale* scale) {
                              ScaleWords(_mm256_unpackhi_epi8(bytes, zero), whole, fraction));
 }
 
+// A factor below 2: i + ((i * fraction) >> 16), the second part below 255,
+// so a saturating byte addition does the limit.
+[[gnu::always_inline]] inline __m256i ScaleBelowTwo(__m256i bytes, __m256i fraction) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i part = _mm256_packus_epi16(_mm256_mulhi_epu16(_mm256_unpacklo_epi8(bytes, zero), fraction),
+                                           _mm256_mulhi_epu16(_mm256_unpackhi_epi8(bytes, zero), fraction));
+  return _mm256_adds_epu8(bytes, part);
+}
+
 template <bool Keep>
 void ScaleRun(uint8_t* destination, const uint8_t* source, int64_t count, __m256i kept, ByteScale scale) {
   const __m256i whole = _mm256_set1_epi16(static_cast<int16_t>(scale.whole));
   const __m256i fraction = _mm256_set1_epi16(static_cast<int16_t>(scale.fraction));
-  MapRun<Keep>(destination, source, count, kept, [&](__m256i bytes) { return Scale(bytes, whole, fraction); });
+  if (scale.whole == 1) {
+    MapRun<Keep>(destination, source, count, kept, [&](__m256i bytes) { return ScaleBelowTwo(bytes, fraction); });
+  } else {
+    MapRun<Keep>(destination, source, count, kept, [&](__m256i bytes) { return Scale(bytes, whole, fraction); });
+  }
 }
 
 // Thirty-two bytes are read before any is written: only in place or apart
