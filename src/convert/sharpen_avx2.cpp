@@ -46,21 +46,22 @@ __m256i DivideByTen(__m256i value) {
   return _mm256_sub_epi16(floor, _mm256_srai_epi16(value, 15));
 }
 
-// |amount| <= 128: a * difference and o + correction fit 16 bits.
-__m256i SharpenWords(const SharpenRowInput<uint8_t>& in, const uint16_t* sums, int e, __m256i a) {
-  const int p = in.elementsPerPixel;
-  const __m256i left = _mm256_add_epi16(LoadWords(sums + e - 2 * p), LoadWords(sums + e - p));
-  const __m256i right = _mm256_add_epi16(LoadWords(sums + e), LoadWords(sums + e + p));
+// |amount| <= 128: a * difference and o + correction fit 16 bits. `sums`
+// starts at element e - 2p, `centre` at element e.
+__m256i SharpenWords(const uint8_t* centre, const uint16_t* sums, int p, __m256i a) {
+  const __m256i left = _mm256_add_epi16(LoadWords(sums), LoadWords(sums + p));
+  const __m256i right = _mm256_add_epi16(LoadWords(sums + 2 * p), LoadWords(sums + 3 * p));
   const __m256i blurred = _mm256_srli_epi16(_mm256_add_epi16(left, right), 4);
-  const __m256i original = LoadBytesAsWords(in.centre + e);
+  const __m256i original = LoadBytesAsWords(centre);
   const __m256i product = _mm256_mullo_epi16(_mm256_sub_epi16(original, blurred), a);
   return _mm256_add_epi16(original, DivideByTen(product));
 }
 
-// 32 samples from e on, limited to 0..255 by the saturating pack, whose
-// per-half interleave the permute undoes.
-__m256i SharpenBytes(const SharpenRowInput<uint8_t>& in, const uint16_t* sums, int e, __m256i a) {
-  const __m256i packed = _mm256_packus_epi16(SharpenWords(in, sums, e, a), SharpenWords(in, sums, e + kWords, a));
+// 32 samples, limited to 0..255 by the saturating pack, whose per-half
+// interleave the permute undoes.
+__m256i SharpenBytes(const uint8_t* centre, const uint16_t* sums, int p, __m256i a) {
+  const __m256i packed =
+      _mm256_packus_epi16(SharpenWords(centre, sums, p, a), SharpenWords(centre + kWords, sums + kWords, p, a));
   return _mm256_permute4x64_epi64(packed, 0xD8);
 }
 
@@ -77,20 +78,22 @@ void SharpenBytesFromSums(const SharpenRowInput<uint8_t>& in, const uint16_t* su
     return;
   }
   const __m256i a = _mm256_set1_epi16(static_cast<int16_t>(amount));
-  uint8_t* output = in.output;
+  // Local copies: the byte stores may alias `in`, which the compiler would
+  // otherwise read again after every one.
+  const uint8_t* const centre = in.centre;
+  uint8_t* const output = in.output;
+  const auto sharpen = [centre, sums, p, a](int at) { return SharpenBytes(centre + at, sums + at - 2 * p, p, a); };
   // Chunks overlap rather than end in a partial one: an overlapped sample is
   // written again with the same value, as the sources are not the output.
   // The first chunk brings the next ones onto whole vectors of the output.
-  StoreBytes(output + e, SharpenBytes(in, sums, e, a));
+  StoreBytes(output + e, sharpen(e));
   e += static_cast<int>((kBytes - reinterpret_cast<uintptr_t>(output + e) % kBytes) % kBytes);
   if (in.streaming) {
-    for (; e + kBytes <= end; e += kBytes) {
-      _mm256_stream_si256(reinterpret_cast<__m256i*>(output + e), SharpenBytes(in, sums, e, a));
-    }
+    for (; e + kBytes <= end; e += kBytes) _mm256_stream_si256(reinterpret_cast<__m256i*>(output + e), sharpen(e));
     _mm_sfence();
   }
-  for (; e + kBytes <= end; e += kBytes) StoreBytes(output + e, SharpenBytes(in, sums, e, a));
-  if (e < end) StoreBytes(output + end - kBytes, SharpenBytes(in, sums, end - kBytes, a));
+  for (; e + kBytes <= end; e += kBytes) StoreBytes(output + e, sharpen(e));
+  if (e < end) StoreBytes(output + end - kBytes, sharpen(end - kBytes));
 }
 
 }  // namespace
