@@ -780,13 +780,20 @@ TEST_F(FrameTransferTest, ReadFailingDuringAPauseAbandonsTheRegisterChange) {
   ASSERT_TRUE(SleptSince(0));
   std::atomic<bool> sawPause{false};
   std::atomic<bool> sawFailure{false};
+  std::atomic<bool> changeEnded{false};
   std::thread unplug([&] {
     sawPause = Eventually([&] { return device_->GetTransferState() == TransferState::Paused; });
     ZirvoSim_Unplug(camera_);
     sawFailure = Eventually([&] { return device_->GetFrameStatus() == 1; });
-    held_.Advance(1000);
+    // The pause shows before its wait reads the clock: one step could land
+    // before the wait begins and leave it waiting on time that never moves.
+    while (!changeEnded.load()) {
+      held_.Advance(1000);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
   });
   const int windowResult = device_->SetCaptureWindow(0, 0, 32, 24, 0);
+  changeEnded = true;
   unplug.join();
   EXPECT_TRUE(sawPause.load());
   EXPECT_TRUE(sawFailure.load());
