@@ -1,6 +1,8 @@
 // AVX2 hot-pixel correction: vector candidate search, exact sequential test on candidates.
 #include <immintrin.h>
 
+#include <algorithm>
+
 #include "convert/hot_pixel.h"
 #include "convert/hot_pixel_scan.h"
 
@@ -36,19 +38,48 @@ uint32_t CandidateBits(const HotPixelArea<uint16_t>& area, int32_t x, int32_t y)
   return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(hot)));
 }
 
+// Thirty-two byte lanes at once for a positive threshold: a superset of the
+// lanes above, as only candidates are tested and the exact test decides. The
+// mean is taken from below: halving floors each pair sum, then the two halves'
+// sum, so it is the exact mean or one less, and no hot pixel is missed.
+// Floored halves come from the rounding-up average of inverted bytes.
+struct WideCandidates {
+  static constexpr int32_t kStep = 32;
+  static uint32_t Bits(const HotPixelArea<uint8_t>& area, int32_t x, int32_t y) {
+    const __m256i ones = _mm256_set1_epi8(-1);
+    auto inverted = [&](int32_t row, int32_t column) {
+      return _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(area.Row(row) + column)), ones);
+    };
+    const __m256i vertical = _mm256_avg_epu8(inverted(y - 2, x), inverted(y + 2, x));
+    const __m256i horizontal = _mm256_avg_epu8(inverted(y, x - 2), inverted(y, x + 2));
+    const __m256i mean = _mm256_xor_si256(_mm256_avg_epu8(vertical, horizontal), ones);
+    const __m256i pixel = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(area.Row(y) + x));
+    // Lanes whose excess over the mean reaches the threshold (1..256) stay above zero.
+    const uint8_t below = static_cast<uint8_t>(std::min<int32_t>(area.threshold, 256) - 1);
+    const __m256i hot = _mm256_subs_epu8(_mm256_subs_epu8(pixel, mean), _mm256_set1_epi8(static_cast<char>(below)));
+    return ~static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(hot, _mm256_setzero_si256())));
+  }
+};
+
+template <typename Sample>
+struct ExactCandidates {
+  static constexpr int32_t kStep = sizeof(Sample) == 1 ? 16 : 8;
+  static uint32_t Bits(const HotPixelArea<Sample>& area, int32_t x, int32_t y) { return CandidateBits(area, x, y); }
+};
+
 // Runs the exact test on each candidate of the step at x, in order; after a
 // replacement the rest of the step is searched again, as the new value feeds
 // the mean two pixels on.
-template <typename Sample>
+template <typename Candidates, typename Sample>
 int CorrectStep(const HotPixelArea<Sample>& area, int32_t x, int32_t y) {
   int replaced = 0;
-  uint32_t candidates = CandidateBits(area, x, y);
+  uint32_t candidates = Candidates::Bits(area, x, y);
   while (candidates != 0) {
     const int lane = __builtin_ctz(candidates);
-    const uint32_t done = (2u << lane) - 1;
+    const uint32_t done = (2u << lane) - 1;  // lane 31: wraps to every lane
     if (CorrectIfHot(area, x + lane, y)) {
       ++replaced;
-      candidates = CandidateBits(area, x, y) & ~done;
+      candidates = Candidates::Bits(area, x, y) & ~done;
     } else {
       candidates &= ~done;
     }
@@ -56,19 +87,27 @@ int CorrectStep(const HotPixelArea<Sample>& area, int32_t x, int32_t y) {
   return replaced;
 }
 
-template <typename Sample>
+template <typename Candidates, typename Sample>
 int CorrectArea(const HotPixelArea<Sample>& area) {
-  constexpr int32_t kStep = sizeof(Sample) == 1 ? 16 : 8;
+  constexpr int32_t kStep = Candidates::kStep;
   const int32_t first = area.left + 2;
   const int32_t end = area.left + area.width - 2;  // exclusive
   int replaced = 0;
   for (int32_t y = area.top + 2; y <= area.top + area.height - 3; ++y) {
     int32_t x = first;
     // A step reads up to x + kStep + 1, inside the rectangle while x + kStep <= end.
-    for (; x + kStep <= end; x += kStep) replaced += CorrectStep(area, x, y);
+    for (; x + kStep <= end; x += kStep) replaced += CorrectStep<Candidates>(area, x, y);
     for (; x < end; ++x) replaced += CorrectIfHot(area, x, y) ? 1 : 0;
   }
   return replaced;
+}
+
+template <typename Sample>
+int CorrectArea(const HotPixelArea<Sample>& area) {
+  if constexpr (sizeof(Sample) == 1) {
+    if (area.threshold > 0) return CorrectArea<WideCandidates>(area);
+  }
+  return CorrectArea<ExactCandidates<Sample>>(area);
 }
 
 template <typename Sample>

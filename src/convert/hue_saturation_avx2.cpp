@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "convert/hue_saturation.h"
 #include "convert/table_map.h"
@@ -380,7 +381,8 @@ void TransformOne(uint8_t* destination, const uint8_t* source, const HueBaseTabl
 
 // The tables and lanes of one hue block, shared by both sample widths.
 struct LanePlan {
-  explicit LanePlan(const HueBlock& block) : base(&HueBaseTablesOnce()), rotation(HueRotationOf(block.hue)) {
+  explicit LanePlan(const HueBlock& block)
+      : key(block), base(&HueBaseTablesOnce()), rotation(HueRotationOf(block.hue)) {
     BuildSaturationTables(block, &tables);
     constexpr uint32_t kMask[6] = {0xFF00FF, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF};
     constexpr int32_t kMultiplier[6] = {-1, 256, -65536, 1, -256, 65536};
@@ -400,17 +402,33 @@ struct LanePlan {
                      _mm256_set1_epi32(rotation.remainder),
                      _mm256_load_si256(reinterpret_cast<const __m256i*>(masks)),
                      _mm256_load_si256(reinterpret_cast<const __m256i*>(multipliers))};
+    wideLanes = MakeWideLanes(saturationFactor, rotation);
   }
   LanePlan(const LanePlan&) = delete;
   LanePlan& operator=(const LanePlan&) = delete;
 
+  bool IsFor(const HueBlock& block) const {
+    return key.hue == block.hue && key.lightness == block.lightness && key.saturation == block.saturation;
+  }
+
+  HueBlock key;  // the settings the tables were built from (sampleBits plays no part)
   const HueBaseTables* base;
   SaturationTables tables;
   HueRotation rotation;
   bool plainLightness;
   bool plainSaturation;
   HueLanes lanes;  // points into `tables`
+  WideLanes wideLanes;
 };
+
+// The plan of the last block this thread converted with: the bands of a frame
+// share their settings, so its tables are built once a frame, not once a band.
+// Per thread, so cameras converting side by side never share one.
+const LanePlan& PlanFor(const HueBlock& block) {
+  thread_local std::optional<LanePlan> plan;
+  if (!plan || !plan->IsFor(block)) plan.emplace(block);
+  return *plan;
+}
 
 // A block's pixels are all read before any is written: only in place or
 // apart is that what the pixel-by-pixel order gives. Blocks read and write
@@ -576,14 +594,13 @@ int HueSaturationBgr8Avx2(uint8_t* destination, const uint8_t* source, const Ker
                              destinationStride, sourceStride, parameter, extra);
   }
   if (IsEmptyWalk(walk)) return 1;
-  const auto& block = *static_cast<const HueBlock*>(parameter);
-  const LanePlan plan(block);
+  const LanePlan& plan = PlanFor(*static_cast<const HueBlock*>(parameter));
   const int step = sourceStep;
   const BlockRun run = step == 3 ? SelectBlockRun<3>(plan.plainLightness, plan.plainSaturation)
                                  : SelectBlockRun<4>(plan.plainLightness, plan.plainSaturation);
   // Plain tables take sixteen pixels at a time on 16-bit lanes.
   const bool wide = plan.plainLightness && plan.plainSaturation;
-  const WideLanes wideLanes = MakeWideLanes(SaturationFactorOf(block.saturation), plan.rotation);
+  const WideLanes& wideLanes = plan.wideLanes;
   const WideIndexes wideIndexes = step == 3 ? MakeWideIndexes<3>() : MakeWideIndexes<4>();
   const int32_t width = rect.Width();
   for (int32_t y = rect.top; y < rect.bottom; ++y) {
@@ -617,7 +634,7 @@ int HueSaturationBgr16Avx2(uint8_t* destination, const uint8_t* source, const Ke
   }
   if (IsEmptyWalk(walk)) return 1;
   const auto& block = *static_cast<const HueBlock*>(parameter);
-  const LanePlan plan(block);
+  const LanePlan& plan = PlanFor(block);
   const WordSplit split = WordSplitOf(block.sampleBits);
   const int step = sourceStep;
   const WordBlockRun run = step == 6 ? SelectWordBlockRun<6>(plan.plainLightness, plan.plainSaturation)

@@ -176,6 +176,39 @@ TEST_F(HotPixelMatchesReference, EveryVariantReplacesTheSamePixels) {
   }
 }
 
+// The vector scan picks candidates from a mean that may lie one below the
+// exact one: thresholds of every kind, widths around its step of 32 bytes,
+// and excesses of exactly the threshold and one less must still come out as
+// the sequential test decides.
+TEST_F(HotPixelMatchesReference, EveryThresholdAndWidthAroundTheStep) {
+  const BayerBlock block{1, 120, 100, 90};
+  std::uniform_int_distribution<int> level(0, 255);
+  for (const Variant& variant : Variants()) {
+    if (!variant.available) continue;
+    SCOPED_TRACE(variant.name);
+    for (int threshold : {-300, -5, 0, 1, 2, 3, 29, 30, 31, 200, 254, 255, 256, 1000}) {
+      for (int width : {5, 35, 36, 37, 38, 67, 68, 69, 70, 101}) {
+        TestImage scene = Scene(width, 9, 1);
+        // Spots whose excess over the four-neighbour mean is the threshold or one less.
+        for (int k = 0; k < width / 4; ++k) {
+          const int x = 2 + (k * 7) % (width - 4);
+          const int y = 2 + k % 5;
+          const int mean = (static_cast<int>(scene.Sample(x, y - 2)) + static_cast<int>(scene.Sample(x, y + 2)) +
+                            static_cast<int>(scene.Sample(x - 2, y)) + static_cast<int>(scene.Sample(x + 2, y))) >> 2;
+          const int value = mean + threshold - (k % 2) - (level(random_) % 2 ? 0 : 1);
+          scene.SetSample(x, y, static_cast<uint32_t>(std::clamp(value, 0, 255)));
+        }
+        TestImage expected = scene;
+        TestImage actual = scene;
+        const KernelRect rect{0, 0, width, 9};
+        const int replaced = testing::ReferenceHotPixel(expected, rect, block, threshold);
+        EXPECT_EQ(Correct(variant.kernel, actual, rect, block, threshold), replaced);
+        ASSERT_EQ(actual.storage, expected.storage) << "threshold " << threshold << " width " << width;
+      }
+    }
+  }
+}
+
 TEST(HotPixelSelection, UsesTheVectorScanWithAvx2) {
   EXPECT_EQ(SelectHotPixelCorrect(0), &HotPixelCorrect);
 #ifdef ZIRVO_TEST_VECTOR_KERNELS

@@ -230,6 +230,33 @@ TEST_F(HueSaturationKernelTest, EightBitAvx2VariantEqualsScalarForSaturationOuts
   }
 }
 
+// The vector kernels keep the tables of the last settings a thread used: a
+// call with any one setting changed, or changed back, must not reuse them.
+TEST_F(HueSaturationKernelTest, VectorVariantsFollowEverySettingChangeBetweenCalls) {
+  const HueBlock blocks[] = {{30, 0, 40, 8},  {31, 0, 40, 8}, {31, 0, 41, 8}, {31, 9, 41, 8},
+                             {30, 0, 40, 8},  {30, 0, 40, 8}, {-30, 0, 40, 8}, {30, 0, 40, 8}};
+  const TestImage source = RandomImage(45, 3, 3, random_);
+  const TestImage words = RandomWordImage(45, 3, 6, 4095, random_);
+  for (const HueBlock& setting : blocks) {
+    HueBlock block = setting;
+    for (RectangleKernel kernel : EightBitVariants()) {
+      TestImage expected = source;
+      TestImage actual = source;
+      ASSERT_EQ(RunKernel(HueSaturationBgr8, expected, source, {0, 0, 45, 3}, 0, 0, &block), 1);
+      ASSERT_EQ(RunKernel(kernel, actual, source, {0, 0, 45, 3}, 0, 0, &block), 1);
+      ASSERT_EQ(actual.bytes, expected.bytes) << "hue " << block.hue << " lightness " << block.lightness
+                                              << " saturation " << block.saturation;
+    }
+    if (!__builtin_cpu_supports("avx2")) continue;
+    block.sampleBits = 12;
+    TestImage expected = words;
+    TestImage actual = words;
+    ASSERT_EQ(RunKernel(HueSaturationBgr16, expected, words, {0, 0, 45, 3}, 0, 0, &block), 1);
+    ASSERT_EQ(RunKernel(SelectHueSaturationBgr16(kFeatureAvx2), actual, words, {0, 0, 45, 3}, 0, 0, &block), 1);
+    ASSERT_EQ(actual.bytes, expected.bytes) << "16-bit hue " << block.hue << " saturation " << block.saturation;
+  }
+}
+
 TEST_F(HueSaturationKernelTest, SixteenBitVectorVariantsEqualScalar) {
   std::vector<RectangleKernel> variants;
   if (__builtin_cpu_supports("avx512vbmi")) variants.push_back(SelectHueSaturationBgr16(kAllFeatures));

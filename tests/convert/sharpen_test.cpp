@@ -163,6 +163,24 @@ TEST_F(SharpenTest, EveryWidthAroundTheVectorLengthsAndEveryAmount) {
   }
 }
 
+// The vector byte loops take amounts up to 128 either way in 16-bit lanes; one
+// further the wide path takes over. Both sides of that line, on widths that
+// leave every length of tail behind the last whole vector, and on a row long
+// enough for the streaming stores' alignment to matter.
+TEST_F(SharpenTest, AmountsAtTheSixteenBitLimitEqualTheReference) {
+  for (const Variant& variant : Variants()) {
+    if (!variant.usable) continue;
+    SCOPED_TRACE(variant.name);
+    for (int32_t amount : {127, 128, 129, -127, -128, -129, 1000}) {
+      for (int width : {14, 15, 16, 17, 18, 19, 25, 26, 27, 45, 46, 47, 48, 49, 50, 51, 52}) {
+        Compare(variant.kernels.bgr8, width, 6, 3, 1, amount, {0, 0, width, 6}, 0, 0, 255);
+        Compare(variant.kernels.mono8, width, 6, 1, 1, amount, {0, 0, width, 6}, 0, 0, 255);
+        Compare(variant.kernels.mono8, width + 36, 6, 1, 1, amount, {1, 0, width + 36, 6}, 2, 1, 255);
+      }
+    }
+  }
+}
+
 TEST_F(SharpenTest, InPlaceEqualsSharpeningFromACopyAtEveryWidth) {
   for (const Variant& variant : Variants()) {
     if (!variant.usable) continue;
