@@ -5,11 +5,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "platform/dynamic_library.h"
 
@@ -526,7 +529,18 @@ Display* OpenDisplay(const X11Libraries& libraries) {
   const char* name = std::getenv("DISPLAY");
   if (name == nullptr || *name == '\0') return nullptr;
   InstallErrorHandler(libraries.x);
-  Display* display = libraries.x.OpenDisplay(name);
+  // A server that has not yet taken the connections opened just before this
+  // one (each window has its own, and a window made again opens one at once)
+  // refuses it with EAGAIN or resets it during the set-up; a moment later it
+  // takes it. Any other failure, such as no server, is final at once. Real
+  // time, not the replaceable clock: the wait is for another process.
+  Display* display = nullptr;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    errno = 0;
+    display = libraries.x.OpenDisplay(name);
+    if (display != nullptr || (errno != EAGAIN && errno != ECONNRESET)) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   if (display != nullptr) Owned().Add(display);
   return display;
 }
