@@ -52,10 +52,10 @@ void FrameBitmap::WriteGrayRamp() {
   }
 }
 
-int FrameBitmap::Create(int32_t width, int32_t height, int bitsPerPixel) {
-  if (width <= 0 || height <= 0 || !IsSupportedDepth(bitsPerPixel)) return 0;
-  int32_t stride = FrameStride(width, bitsPerPixel);
-  if (stride == 0) return 0;
+bool FrameBitmap::SetFormat(int32_t width, int32_t height, int bitsPerPixel) {
+  if (width <= 0 || height <= 0 || !IsSupportedDepth(bitsPerPixel)) return false;
+  const int32_t stride = FrameStride(width, bitsPerPixel);
+  if (stride == 0) return false;
   Release();
   info_.header.width = width;
   info_.header.height = height;
@@ -66,24 +66,17 @@ int FrameBitmap::Create(int32_t width, int32_t height, int bitsPerPixel) {
   height_ = height;
   bitsPerPixel_ = static_cast<uint16_t>(bitsPerPixel);
   stride_ = stride;
+  return true;
+}
+
+int FrameBitmap::Create(int32_t width, int32_t height, int bitsPerPixel) {
+  if (!SetFormat(width, height, bitsPerPixel)) return 0;
   return CreateSurface(nullptr, platform::kDibRgbColors, nullptr, 0);
 }
 
 int FrameBitmap::Borrow(uint8_t* pixels, int32_t width, int32_t height, int bitsPerPixel) {
-  if (pixels == nullptr || width <= 0 || height <= 0 || !IsSupportedDepth(bitsPerPixel)) return 0;
-  const int32_t stride = FrameStride(width, bitsPerPixel);
-  if (stride == 0) return 0;
-  Release();
-  info_.header.width = width;
-  info_.header.height = height;
-  info_.header.planes = 1;
-  info_.header.bitCount = static_cast<uint16_t>(bitsPerPixel);
-  info_.header.compression = platform::kCompressionRgb;
+  if (pixels == nullptr || !SetFormat(width, height, bitsPerPixel)) return 0;
   if (bitsPerPixel == 8) WriteGrayRamp();
-  width_ = width;
-  height_ = height;
-  bitsPerPixel_ = static_cast<uint16_t>(bitsPerPixel);
-  stride_ = stride;
   pixels_ = pixels;
   return 1;
 }

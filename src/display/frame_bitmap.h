@@ -69,6 +69,9 @@ class FrameBitmap {
  private:
   void ClearFields();
   void WriteGrayRamp();
+  // Releases the bitmap and takes the new size and depth: false, unchanged,
+  // for a size or depth that cannot be.
+  bool SetFormat(int32_t width, int32_t height, int bitsPerPixel);
   int AttachSurface(platform::SurfaceOwner section);
   int AllocateHeapPixels();
 
